@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# scripts/build.sh [release|asan|tsan|fuzz] [cmake --build args...]
+# Configures (once) and builds one configuration in build/<config>.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+config=${1:-release}; shift || true
+dir="$here/build/$config"
+declare -A type=([release]=RelWithDebInfo [asan]=Asan [tsan]=Tsan [fuzz]=Fuzz)
+[[ -n "${type[$config]:-}" ]] || { echo "unknown configuration $config" >&2; exit 2; }
+extra=()
+if [[ $config == fuzz ]]; then
+  extra+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLET_FUZZ=ON -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF)
+fi
+if command -v ccache >/dev/null; then
+  extra+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$here" CCACHE_NOHASHDIR=1
+fi
+if [[ ! -f "$dir/CMakeCache.txt" ]]; then
+  cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${type[$config]}" "${extra[@]}"
+fi
+cmake --build "$dir" -j "$(nproc)" "$@"
