@@ -15,7 +15,10 @@ if command -v ccache >/dev/null; then
   extra+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   export CCACHE_BASEDIR="$here" CCACHE_NOHASHDIR=1
 fi
-if [[ ! -f "$dir/CMakeCache.txt" ]]; then
+# Configure every time: folders join the build when they get a CMakeLists.txt.
+if [[ -f "$dir/CMakeCache.txt" ]]; then
+  cmake -S "$here" -B "$dir" >/dev/null
+else
   cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${type[$config]}" "${extra[@]}"
 fi
 cmake --build "$dir" -j "$(nproc)" "$@"
