@@ -61,11 +61,10 @@ std::string decodeXmlBytes(std::string_view bytes) {
     if (encoding == "ISO-8859-1" || encoding == "LATIN1" || encoding == "US-ASCII") {
         return qtext::latin1ToUtf8(bytes);
     }
-    if (encoding == "GB2312" || encoding == "GBK" || encoding == "GB18030" || encoding == "CP936") {
-        return qtext::gbkToUtf8(bytes);
-    }
+    // GB2312/GBK (declared, or given to a skin file that declares nothing),
     // UTF-8 (declared or by default) and anything unknown: the one rule keeps
-    // valid UTF-8 and rescues legacy bytes instead of failing.
+    // valid UTF-8 and decodes the rest as GBK, so a legacy file is read as
+    // GBK and a file saved as UTF-8 under a GB2312 label still reads right.
     return qtext::toUtf8(bytes);
 }
 
@@ -85,10 +84,15 @@ bool Document::loadText(std::string_view bytes) {
     m_error.clear();
     m_text = decodeXmlBytes(bytes);
     // pugixml parses the buffer in place; m_text lives as long as the DOM.
+    // Comments, processing instructions and the document type are kept, so
+    // a file that is loaded, changed and saved keeps all its content.
+    constexpr unsigned kOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
     const pugi::xml_parse_result result =
-        m_doc.load_buffer_inplace(m_text.data(), m_text.size(), pugi::parse_default, pugi::encoding_utf8);
+        m_doc.load_buffer_inplace(m_text.data(), m_text.size(), kOptions, pugi::encoding_utf8);
     if (!result) {
-        m_error = describeParseError(result, m_text);
+        // The in-place parse has rewritten the buffer; lines and columns are
+        // counted on the text as it was.
+        m_error = describeParseError(result, decodeXmlBytes(bytes));
         m_doc.reset();
         return false;
     }
