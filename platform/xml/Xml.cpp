@@ -61,10 +61,11 @@ std::string decodeXmlBytes(std::string_view bytes) {
     if (encoding == "ISO-8859-1" || encoding == "LATIN1" || encoding == "US-ASCII") {
         return qtext::latin1ToUtf8(bytes);
     }
-    // GB2312/GBK (declared, or given to a skin file that declares nothing),
+    if (encoding == "GB2312" || encoding == "GBK" || encoding == "GB18030" || encoding == "CP936") {
+        return qtext::gbkToUtf8(bytes);
+    }
     // UTF-8 (declared or by default) and anything unknown: the one rule keeps
-    // valid UTF-8 and decodes the rest as GBK, so a legacy file is read as
-    // GBK and a file saved as UTF-8 under a GB2312 label still reads right.
+    // valid UTF-8 and rescues legacy bytes instead of failing.
     return qtext::toUtf8(bytes);
 }
 

@@ -77,8 +77,9 @@ TEST(XmlLoad, LegacyAndDeclaredEncodings) {
     EXPECT_EQ(nameOf(gbkBody), kUtf8);
     EXPECT_EQ(nameOf("<?xml version=\"1.0\"?>\n" + gbkBody), kUtf8);
     EXPECT_EQ(nameOf("<?xml version=\"1.0\" encoding=\"UTF-8\"?><skin name=\"" + kUtf8 + "\"/>"), kUtf8);
-    // A UTF-8 file under a GB2312 label still reads right.
-    EXPECT_EQ(nameOf("<?xml version=\"1.0\" encoding=\"GB2312\"?><skin name=\"" + kUtf8 + "\"/>"), kUtf8);
+    // A declared GBK file is read as GBK even where its bytes happen to be
+    // valid UTF-8 (C6 A4 is also the UTF-8 of U+01A4).
+    EXPECT_EQ(nameOf("<?xml version=\"1.0\" encoding=\"GB2312\"?><skin name=\"\xC6\xA4\"/>"), "\xE7\x9A\xAE");
     EXPECT_EQ(nameOf("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><skin name=\"caf\xE9\"/>"), "caf\xC3\xA9");
 }
 
