@@ -10,6 +10,7 @@
 
 #include "platform/text/Text.h"
 #include "platform/xml/Xml.h"
+#include "shell/UserPaths.h"
 
 namespace {
 
@@ -206,16 +207,28 @@ std::string ResolveSettingsPath(const std::string& folder) {
     return (base / chosen).string();
 }
 
-TSettingsFile::TSettingsFile(std::string folder) : m_folder(std::move(folder)) {}
+TSettingsFile::TSettingsFile(std::string folder) : m_folders{std::move(folder)} {}
+
+TSettingsFile::TSettingsFile(std::vector<std::string> folders) : m_folders(std::move(folders)) {
+    if (m_folders.empty()) m_folders.emplace_back(".");
+}
+
+std::string TSettingsFile::existingPath() const {
+    for (const std::string& folder : m_folders) {
+        std::string path = ResolveSettingsPath(folder);
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec)) return path;
+    }
+    return {};
+}
 
 std::string TSettingsFile::takeNotice() { return std::exchange(m_notice, std::string()); }
 
 std::optional<TSkinSettings> TSettingsFile::readSkin(std::string_view skinFileName) {
     m_error.clear();
-    m_path = ResolveSettingsPath(m_folder);
+    m_path = existingPath();
     const std::string element = SkinElementName(skinFileName);
-    std::error_code ec;
-    if (element.empty() || !std::filesystem::exists(m_path, ec)) return std::nullopt;
+    if (element.empty() || m_path.empty()) return std::nullopt;
     qxml::Document doc;
     // A file that does not parse counts as absent; it is kept as it is.
     if (!doc.loadFile(m_path)) {
@@ -235,7 +248,7 @@ std::optional<TSkinSettings> TSettingsFile::readSkin(std::string_view skinFileNa
 bool TSettingsFile::writeSkin(std::string_view skinFileName,
                               const std::vector<std::pair<std::string, std::string>>& attributes) {
     m_error.clear();
-    m_path = ResolveSettingsPath(m_folder);
+    m_path = ResolveSettingsPath(m_folders.front());
     const std::string element = SkinElementName(skinFileName);
     if (element.empty()) {
         m_error = "no skin name";
@@ -245,15 +258,22 @@ bool TSettingsFile::writeSkin(std::string_view skinFileName,
     pugi::xml_node root;
     bool damaged = false;
     std::error_code ec;
-    if (std::filesystem::exists(m_path, ec)) {
-        const std::optional<std::string> bytes = readWholeFile(m_path, m_error);
+    const std::string source = existingPath();
+    if (!source.empty()) {
+        const std::optional<std::string> bytes = readWholeFile(source, m_error);
         // A file we cannot read is left alone: writing would lose it.
         if (!bytes) return false;
         if (doc.loadText(*bytes)) {
             root = doc.documentElement();
         } else {
-            damaged = true;
+            // Only a damaged file at the path we write needs moving aside;
+            // one in a read-only folder is never overwritten anyway.
+            damaged = source == m_path;
         }
+    }
+    if (!EnsureFolder(m_folders.front())) {
+        m_error = "cannot create the folder " + m_folders.front();
+        return false;
     }
     if (!root) root = doc.createDocumentElement(kRootName);
     pugi::xml_node node = qxml::childOrCreate(root, element);

@@ -55,17 +55,22 @@ class TSettingsFile {
 public:
     // `folder` holds the settings file (see ResolveSettingsPath).
     explicit TSettingsFile(std::string folder);
+    // The settings file is written in folders[0] and read from the first
+    // folder that has one (see TUserFolders::configRead). At least one folder.
+    explicit TSettingsFile(std::vector<std::string> folders);
 
     // Read the current skin's element: nullopt when the file is missing or
     // damaged, or has no element for this skin.
     std::optional<TSkinSettings> readSkin(std::string_view skinFileName);
 
-    // Write attributes of the current skin's element (creating the file and
-    // the element as needed). False with error() set when the file cannot be
+    // Write attributes of the current skin's element (creating the folder,
+    // the file and the element as needed). The document read is the one
+    // readSkin would read, so a file found in a later folder is carried over
+    // to the write folder. False with error() set when the file cannot be
     // written; the file on disk is then unchanged.
     bool writeSkin(std::string_view skinFileName, const std::vector<std::pair<std::string, std::string>>& attributes);
 
-    // The path the last operation used.
+    // The path the last operation read or wrote.
     const std::string& path() const { return m_path; }
     const std::string& error() const { return m_error; }
 
@@ -74,7 +79,10 @@ public:
     std::string takeNotice();
 
 private:
-    std::string m_folder;
+    // The settings file to read: the first folder's existing file, or empty.
+    std::string existingPath() const;
+
+    std::vector<std::string> m_folders;
     std::string m_path;
     std::string m_error;
     std::string m_notice;

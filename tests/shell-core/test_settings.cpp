@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "platform/xml/Xml.h"
 #include "shell/Settings.h"
+#include "shell/UserPaths.h"
 
 namespace {
 
@@ -131,10 +132,11 @@ TEST(SettingsFile, FileNameLetterCaseDoesNotMatter) {
 
 TEST(SettingsFile, WriteFailureLeavesNoFile) {
     TempDir dir;
-    TSettingsFile settings((dir.path / "missing").string());
+    dir.write("file", "x");
+    TSettingsFile settings((dir.path / "file" / "sub").string());
     EXPECT_FALSE(settings.writeSkin("default.skn", Attrs{{"button_order", "Play"}}));
     EXPECT_FALSE(settings.error().empty());
-    EXPECT_TRUE(dir.names().empty());
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"file"});
     EXPECT_FALSE(settings.writeSkin("", Attrs{{"button_order", "Play"}}));
 }
 
@@ -165,6 +167,55 @@ TEST(SkinElementName, UnusualSkinNamesHaveWorkingSettings) {
     EXPECT_EQ(settings.readSkin("_x0032__x0020_cool_x0020_skins.skn")->buttonOrder, std::optional<std::string>("Open"));
     qxml::Document doc;
     EXPECT_TRUE(doc.loadFile((dir.path / "quillet.xml").string())) << doc.error();
+}
+
+TEST(UserFolders, PortableUnlessTheProgramFolderIsReadOnly) {
+    TUserFolders f = ResolveUserFolders("/opt/quillet/", true, "/xdg/config", "/xdg/data", "/home/u");
+    EXPECT_TRUE(f.portable);
+    EXPECT_EQ(f.configWrite, "/opt/quillet");
+    EXPECT_EQ(f.dataRead, std::vector<std::string>{"/opt/quillet"});
+
+    f = ResolveUserFolders("/opt/quillet", false, "/xdg/config/", "/xdg/data", "/home/u");
+    EXPECT_FALSE(f.portable);
+    EXPECT_EQ(f.configWrite, "/xdg/config/quillet");
+    EXPECT_EQ(f.dataWrite, "/xdg/data/quillet");
+    EXPECT_EQ(f.configRead, (std::vector<std::string>{"/xdg/config/quillet", "/opt/quillet"}));
+    EXPECT_EQ(f.dataRead, (std::vector<std::string>{"/xdg/data/quillet", "/opt/quillet"}));
+
+    // Unset, empty or relative XDG variables fall back to HOME.
+    f = ResolveUserFolders("/usr/lib/quillet", false, nullptr, "relative", "/home/u/");
+    EXPECT_EQ(f.configWrite, "/home/u/.config/quillet");
+    EXPECT_EQ(f.dataWrite, "/home/u/.local/share/quillet");
+    f = ResolveUserFolders("/usr/lib/quillet", false, "", nullptr, nullptr);
+    EXPECT_TRUE(f.portable);
+    EXPECT_EQ(f.configWrite, "/usr/lib/quillet");
+}
+
+TEST(SettingsFile, UserFolderFirstThenProgramFolder) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path / "exe");
+    dir.write("exe/quillet.xml", "<quillet><default.skn button_order=\"List\"/><a.skn x=\"1\"/></quillet>");
+    const std::string user = (dir.path / "config" / "quillet").string();
+    TSettingsFile settings(std::vector<std::string>{user, (dir.path / "exe").string()});
+    EXPECT_EQ(settings.readSkin("default.skn")->buttonOrder, std::optional<std::string>("List"));
+    // The first write carries the program folder's file over to the user's.
+    ASSERT_TRUE(settings.writeSkin("default.skn", Attrs{{"button_check", "n"}})) << settings.error();
+    EXPECT_EQ(settings.path(), user + "/quillet.xml");
+    EXPECT_EQ(dir.read("exe/quillet.xml"), "<quillet><default.skn button_order=\"List\"/><a.skn x=\"1\"/></quillet>");
+    const auto read = settings.readSkin("default.skn");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->buttonOrder, std::optional<std::string>("List"));
+    EXPECT_EQ(read->buttonCheck, std::optional<std::string>("n"));
+    EXPECT_TRUE(settings.readSkin("a.skn"));
+    // A damaged file in the program folder is neither moved nor overwritten.
+    TempDir other;
+    std::filesystem::create_directory(other.path / "exe");
+    other.write("exe/quillet.xml", "<broken");
+    TSettingsFile second(std::vector<std::string>{(other.path / "user").string(), (other.path / "exe").string()});
+    ASSERT_TRUE(second.writeSkin("default.skn", Attrs{{"button_check", "y"}})) << second.error();
+    EXPECT_EQ(other.read("exe/quillet.xml"), "<broken");
+    EXPECT_TRUE(second.takeNotice().empty());
+    EXPECT_EQ(second.readSkin("default.skn")->buttonCheck, std::optional<std::string>("y"));
 }
 
 }  // namespace
