@@ -18,7 +18,8 @@ constexpr std::string_view kSettingsName = "quillet.xml";
 constexpr const char* kRootName = "quillet";
 
 bool inRanges(char32_t cp, std::initializer_list<std::pair<char32_t, char32_t>> ranges) {
-    return std::any_of(ranges.begin(), ranges.end(), [cp](auto r) { return cp >= r.first && cp <= r.second; });
+    return std::any_of(ranges.begin(), ranges.end(),
+                       [cp](auto r) { return cp >= r.first && cp <= r.second; });
 }
 
 // XML 1.0 (fifth edition) NameStartChar and NameChar.
@@ -47,9 +48,11 @@ bool isNameChar(char32_t cp) {
 // bytes there are not valid UTF-8.
 size_t decodeChar(std::string_view s, size_t i, char32_t& cp) {
     const auto b0 = static_cast<unsigned char>(s[i]);
-    size_t length = b0 < 0x80 ? 1 : (b0 >= 0xC2 && b0 <= 0xDF) ? 2 : (b0 >= 0xE0 && b0 <= 0xEF) ? 3
-                                                                : (b0 >= 0xF0 && b0 <= 0xF4) ? 4
-                                                                                              : 0;
+    size_t length = b0 < 0x80                    ? 1
+                    : (b0 >= 0xC2 && b0 <= 0xDF) ? 2
+                    : (b0 >= 0xE0 && b0 <= 0xEF) ? 3
+                    : (b0 >= 0xF0 && b0 <= 0xF4) ? 4
+                                                 : 0;
     if (length == 0 || i + length > s.size()) return 0;
     if (!qtext::isValidUtf8(s.substr(i, length))) return 0;
     cp = length == 1 ? b0 : b0 & (0xFF >> (length + 1));
@@ -125,7 +128,9 @@ bool SettingShowsBar(const std::optional<std::string>& value) {
     return !value || qtext::asciiUpper(*value) != "FALSE";
 }
 
-bool SettingShowsButton(std::string_view entry) { return entry == "y"; }
+bool SettingShowsButton(std::string_view entry) {
+    return entry == "y";
+}
 
 std::vector<std::string> SplitSettingList(std::string_view list) {
     std::vector<std::string> words;
@@ -222,7 +227,9 @@ std::string TSettingsFile::existingPath() const {
     return {};
 }
 
-std::string TSettingsFile::takeNotice() { return std::exchange(m_notice, std::string()); }
+std::string TSettingsFile::takeNotice() {
+    return std::exchange(m_notice, std::string());
+}
 
 std::optional<TSkinSettings> TSettingsFile::readSkin(std::string_view skinFileName) {
     m_error.clear();

@@ -52,7 +52,7 @@ std::string SkinFileNameFromElement(std::string_view elementName);
 std::string ResolveSettingsPath(const std::string& folder);
 
 class TSettingsFile {
-public:
+  public:
     // `folder` holds the settings file (see ResolveSettingsPath).
     explicit TSettingsFile(std::string folder);
     // The settings file is written in folders[0] and read from the first
@@ -68,7 +68,8 @@ public:
     // readSkin would read, so a file found in a later folder is carried over
     // to the write folder. False with error() set when the file cannot be
     // written; the file on disk is then unchanged.
-    bool writeSkin(std::string_view skinFileName, const std::vector<std::pair<std::string, std::string>>& attributes);
+    bool writeSkin(std::string_view skinFileName,
+                   const std::vector<std::pair<std::string, std::string>>& attributes);
 
     // The path the last operation read or wrote.
     const std::string& path() const { return m_path; }
@@ -78,7 +79,7 @@ public:
     // empty otherwise. Taking it clears it.
     std::string takeNotice();
 
-private:
+  private:
     // The settings file to read: the first folder's existing file, or empty.
     std::string existingPath() const;
 

@@ -9,11 +9,17 @@
 
 namespace {
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -132,7 +138,9 @@ size_t charLength(std::string_view s, size_t i) {
     return n;
 }
 
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char foldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Wildcard match: '*' any run, '?' one character, ASCII case ignored.
 bool wildcardMatch(std::string_view pattern, std::string_view name) {
@@ -167,7 +175,8 @@ TRect ParsePosition(std::string_view text) {
     size_t start = 0;
     for (int k = 0; k < 4; ++k) {
         const size_t comma = text.find(',', start);
-        values[k] = parseInteger(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
+        values[k] =
+            parseInteger(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -285,8 +294,9 @@ std::string PrepareSkinXmlText(std::string_view text) {
 int ListFiles(const std::string& wildcardPath, std::vector<std::string>& names) {
     names.clear();
     const size_t slash = wildcardPath.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : wildcardPath.substr(0, slash));
+    const std::string folder = slash == std::string::npos
+                                   ? std::string(".")
+                                   : (slash == 0 ? std::string("/") : wildcardPath.substr(0, slash));
     const std::string pattern = slash == std::string::npos ? wildcardPath : wildcardPath.substr(slash + 1);
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec);
@@ -308,7 +318,8 @@ std::string FormatDuration(std::int64_t milliseconds) {
     const std::int64_t seconds = milliseconds / 1000;
     char text[16];
     if (milliseconds < 3600 * 1000) {
-        std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(seconds / 60), static_cast<int>(seconds % 60));
+        std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(seconds / 60),
+                      static_cast<int>(seconds % 60));
     } else {
         std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>((seconds / 3600) % 24),
                       static_cast<int>((seconds / 60) % 60), static_cast<int>(seconds % 60));

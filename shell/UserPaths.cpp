@@ -12,7 +12,9 @@ std::string stripSlash(std::string path) {
     return path;
 }
 
-bool usable(const char* value) { return value && value[0] == '/'; }
+bool usable(const char* value) {
+    return value && value[0] == '/';
+}
 
 // $VARIABLE/quillet, else $HOME/<fallback>/quillet, else empty.
 std::string xdgFolder(const char* variable, const char* home, const char* fallback) {
@@ -23,8 +25,8 @@ std::string xdgFolder(const char* variable, const char* home, const char* fallba
 
 }  // namespace
 
-TUserFolders ResolveUserFolders(const std::string& exeFolder, bool exeFolderWritable, const char* xdgConfigHome,
-                                const char* xdgDataHome, const char* home) {
+TUserFolders ResolveUserFolders(const std::string& exeFolder, bool exeFolderWritable,
+                                const char* xdgConfigHome, const char* xdgDataHome, const char* home) {
     TUserFolders folders;
     const std::string exe = stripSlash(exeFolder);
     const std::string config = xdgFolder(xdgConfigHome, home, ".config");
@@ -44,8 +46,8 @@ TUserFolders ResolveUserFolders(const std::string& exeFolder, bool exeFolderWrit
 
 TUserFolders ResolveUserFolders(const std::string& exeFolder) {
     const bool writable = ::access(exeFolder.c_str(), W_OK | X_OK) == 0;
-    return ResolveUserFolders(exeFolder, writable, std::getenv("XDG_CONFIG_HOME"), std::getenv("XDG_DATA_HOME"),
-                              std::getenv("HOME"));
+    return ResolveUserFolders(exeFolder, writable, std::getenv("XDG_CONFIG_HOME"),
+                              std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
 bool EnsureFolder(const std::string& folder) {

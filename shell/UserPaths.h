@@ -25,8 +25,8 @@ struct TUserFolders {
 // The rule above, from explicit inputs. Environment values that are empty or
 // not absolute paths are ignored, as the XDG base directory rules say; with
 // neither an XDG variable nor HOME the executable's folder is used anyway.
-TUserFolders ResolveUserFolders(const std::string& exeFolder, bool exeFolderWritable, const char* xdgConfigHome,
-                                const char* xdgDataHome, const char* home);
+TUserFolders ResolveUserFolders(const std::string& exeFolder, bool exeFolderWritable,
+                                const char* xdgConfigHome, const char* xdgDataHome, const char* home);
 
 // The same from the process environment and the folder's access rights.
 TUserFolders ResolveUserFolders(const std::string& exeFolder);

@@ -41,19 +41,30 @@ uLong ZCALLBACK memRead(voidpf /*opaque*/, voidpf s, void* buf, uLong size) {
     return static_cast<uLong>(n);
 }
 
-uLong ZCALLBACK memWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+uLong ZCALLBACK memWrite(voidpf, voidpf, const void*, uLong) {
+    return 0;
+}
 
-ZPOS64_T ZCALLBACK memTell(voidpf /*opaque*/, voidpf s) { return static_cast<MemoryStream*>(s)->pos; }
+ZPOS64_T ZCALLBACK memTell(voidpf /*opaque*/, voidpf s) {
+    return static_cast<MemoryStream*>(s)->pos;
+}
 
 long ZCALLBACK memSeek(voidpf /*opaque*/, voidpf s, ZPOS64_T offset, int origin) {
     auto* stream = static_cast<MemoryStream*>(s);
     const std::uint64_t total = stream->bytes->size();
     std::uint64_t base = 0;
     switch (origin) {
-        case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-        case ZLIB_FILEFUNC_SEEK_CUR: base = stream->pos; break;
-        case ZLIB_FILEFUNC_SEEK_END: base = total; break;
-        default: return -1;
+        case ZLIB_FILEFUNC_SEEK_SET:
+            base = 0;
+            break;
+        case ZLIB_FILEFUNC_SEEK_CUR:
+            base = stream->pos;
+            break;
+        case ZLIB_FILEFUNC_SEEK_END:
+            base = total;
+            break;
+        default:
+            return -1;
     }
     // Positions past the end are refused like a file that is too short.
     if (offset > total || base > total - offset) return -1;
@@ -61,8 +72,12 @@ long ZCALLBACK memSeek(voidpf /*opaque*/, voidpf s, ZPOS64_T offset, int origin)
     return 0;
 }
 
-int ZCALLBACK memClose(voidpf, voidpf) { return 0; }
-int ZCALLBACK memError(voidpf, voidpf) { return 0; }
+int ZCALLBACK memClose(voidpf, voidpf) {
+    return 0;
+}
+int ZCALLBACK memError(voidpf, voidpf) {
+    return 0;
+}
 
 }  // namespace
 
@@ -91,7 +106,9 @@ void ZipReader::close() {
     m_path.clear();
 }
 
-bool ZipReader::isOpen() const { return m_archive != nullptr; }
+bool ZipReader::isOpen() const {
+    return m_archive != nullptr;
+}
 
 bool ZipReader::openFile(const std::string& path) {
     close();
@@ -100,7 +117,8 @@ bool ZipReader::openFile(const std::string& path) {
     in.seekg(0, std::ios::end);
     const std::streamoff length = in.tellg();
     if (length < 0) return fail("cannot read " + path);
-    if (static_cast<std::uint64_t>(length) > kMaxArchiveSize) return fail(path + " is too large for a skin archive");
+    if (static_cast<std::uint64_t>(length) > kMaxArchiveSize)
+        return fail(path + " is too large for a skin archive");
     in.seekg(0, std::ios::beg);
     std::string bytes(static_cast<size_t>(length), '\0');
     if (!in.read(bytes.data(), length)) return fail("cannot read " + path);
@@ -137,7 +155,8 @@ bool ZipReader::openBytes(std::string bytes) {
     if (!archive->handle) return fail("not a ZIP archive, or its directory is damaged");
 
     unz_global_info64 global{};
-    if (unzGetGlobalInfo64(archive->handle, &global) != UNZ_OK) return fail("the archive's directory is damaged");
+    if (unzGetGlobalInfo64(archive->handle, &global) != UNZ_OK)
+        return fail("the archive's directory is damaged");
     if (global.number_entry > kMaxMembers) return fail("the archive has too many members");
 
     std::vector<ZipMember> members;
@@ -159,13 +178,14 @@ bool ZipReader::openBytes(std::string bytes) {
         // one rule keeps ASCII and valid UTF-8 and decodes the rest as GBK.
         // A flagged name that is not valid UTF-8 is repaired the same way.
         member.name = (info.flag & kFlagUtf8) && qtext::isValidUtf8(rawName) ? std::string(rawName)
-                                                                               : qtext::toUtf8(rawName);
+                                                                             : qtext::toUtf8(rawName);
         member.size = info.uncompressed_size;
         member.packedSize = info.compressed_size;
         member.method = static_cast<int>(info.compression_method);
         member.encrypted = (info.flag & kFlagEncrypted) != 0;
         unz64_file_pos pos{};
-        if (unzGetFilePos64(archive->handle, &pos) != UNZ_OK) return fail("the archive's directory is damaged");
+        if (unzGetFilePos64(archive->handle, &pos) != UNZ_OK)
+            return fail("the archive's directory is damaged");
         archive->positions.push_back(pos);
         members.push_back(std::move(member));
         rc = unzGoToNextFile(archive->handle);

@@ -34,15 +34,15 @@ inline constexpr std::uint64_t kMaxArchiveSize = 256ull << 20;
 inline constexpr std::size_t kMaxMembers = 65536;
 
 struct ZipMember {
-    std::string name;            // UTF-8 (see above)
-    std::uint64_t size = 0;      // uncompressed size as declared
+    std::string name;        // UTF-8 (see above)
+    std::uint64_t size = 0;  // uncompressed size as declared
     std::uint64_t packedSize = 0;
-    int method = 0;              // 0 stored, 8 Deflate, others unsupported
+    int method = 0;  // 0 stored, 8 Deflate, others unsupported
     bool encrypted = false;
 };
 
 class ZipReader {
-public:
+  public:
     ZipReader();
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
@@ -74,7 +74,7 @@ public:
 
     const std::string& error() const { return m_error; }
 
-private:
+  private:
     struct Archive;
     bool openBytes(std::string bytes);
     bool fail(std::string what);

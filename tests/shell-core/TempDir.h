@@ -11,7 +11,7 @@
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "quillet-test-XXXXXX").string();
         path = mkdtemp(pattern.data());
@@ -22,7 +22,8 @@ public:
     }
     std::vector<std::string> names() const {
         std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(path)) out.push_back(e.path().filename().string());
+        for (const auto& e : std::filesystem::directory_iterator(path))
+            out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }

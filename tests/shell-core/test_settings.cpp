@@ -38,12 +38,15 @@ TEST(SettingsFile, FirstRunReadsNothingAndWritesNothing) {
 TEST(SettingsFile, WriteCreatesTheFileAndReadReturnsTheAttributes) {
     TempDir dir;
     TSettingsFile settings(dir.path.string());
-    ASSERT_TRUE(settings.writeSkin("default.skn", Attrs{{"button_order", "Play,Stop"}, {"button_check", "y,n"}}))
+    ASSERT_TRUE(
+        settings.writeSkin("default.skn", Attrs{{"button_order", "Play,Stop"}, {"button_check", "y,n"}}))
         << settings.error();
     EXPECT_EQ(dir.read("quillet.xml"),
-              "<?xml version=\"1.0\"?>\n<quillet>\n  <default.skn button_order=\"Play,Stop\" button_check=\"y,n\" />\n"
+              "<?xml version=\"1.0\"?>\n<quillet>\n  <default.skn button_order=\"Play,Stop\" "
+              "button_check=\"y,n\" />\n"
               "</quillet>\n");
-    ASSERT_TRUE(settings.writeSkin("default.skn", Attrs{{"progress_show", "false"}, {"button_check", "n,n"}}));
+    ASSERT_TRUE(
+        settings.writeSkin("default.skn", Attrs{{"progress_show", "false"}, {"button_check", "n,n"}}));
     const auto read = settings.readSkin("default.skn");
     ASSERT_TRUE(read);
     EXPECT_EQ(read->buttonOrder, std::optional<std::string>("Play,Stop"));
@@ -150,7 +153,8 @@ TEST(SkinElementName, ValidNamesStayOthersAreEscapedReversibly) {
     EXPECT_EQ(SkinElementName(""), "");
     for (const char* const name :
          {"default.skn", "1.skn", "my skin (2).skn", "-x.skn", "a_x0041_.skn", "_x.skn", "x_", "_xABCD1234_",
-          "\xC6\xA4\xB7\xF4.skn", "\xF0\x9F\x8E\xB5 music.skn", "a&b<c>\"'.skn", "tab\there", "my_xmas 1.skn"}) {
+          "\xC6\xA4\xB7\xF4.skn", "\xF0\x9F\x8E\xB5 music.skn", "a&b<c>\"'.skn", "tab\there",
+          "my_xmas 1.skn"}) {
         const std::string element = SkinElementName(name);
         EXPECT_EQ(SkinFileNameFromElement(element), name) << element;
         qxml::Document doc;
@@ -164,7 +168,8 @@ TEST(SkinElementName, UnusualSkinNamesHaveWorkingSettings) {
     ASSERT_TRUE(settings.writeSkin("2 cool skins.skn", Attrs{{"button_order", "List"}}));
     ASSERT_TRUE(settings.writeSkin("_x0032__x0020_cool_x0020_skins.skn", Attrs{{"button_order", "Open"}}));
     EXPECT_EQ(settings.readSkin("2 cool skins.skn")->buttonOrder, std::optional<std::string>("List"));
-    EXPECT_EQ(settings.readSkin("_x0032__x0020_cool_x0020_skins.skn")->buttonOrder, std::optional<std::string>("Open"));
+    EXPECT_EQ(settings.readSkin("_x0032__x0020_cool_x0020_skins.skn")->buttonOrder,
+              std::optional<std::string>("Open"));
     qxml::Document doc;
     EXPECT_TRUE(doc.loadFile((dir.path / "quillet.xml").string())) << doc.error();
 }
@@ -201,7 +206,8 @@ TEST(SettingsFile, UserFolderFirstThenProgramFolder) {
     // The first write carries the program folder's file over to the user's.
     ASSERT_TRUE(settings.writeSkin("default.skn", Attrs{{"button_check", "n"}})) << settings.error();
     EXPECT_EQ(settings.path(), user + "/quillet.xml");
-    EXPECT_EQ(dir.read("exe/quillet.xml"), "<quillet><default.skn button_order=\"List\"/><a.skn x=\"1\"/></quillet>");
+    EXPECT_EQ(dir.read("exe/quillet.xml"),
+              "<quillet><default.skn button_order=\"List\"/><a.skn x=\"1\"/></quillet>");
     const auto read = settings.readSkin("default.skn");
     ASSERT_TRUE(read);
     EXPECT_EQ(read->buttonOrder, std::optional<std::string>("List"));
@@ -211,7 +217,8 @@ TEST(SettingsFile, UserFolderFirstThenProgramFolder) {
     TempDir other;
     std::filesystem::create_directory(other.path / "exe");
     other.write("exe/quillet.xml", "<broken");
-    TSettingsFile second(std::vector<std::string>{(other.path / "user").string(), (other.path / "exe").string()});
+    TSettingsFile second(
+        std::vector<std::string>{(other.path / "user").string(), (other.path / "exe").string()});
     ASSERT_TRUE(second.writeSkin("default.skn", Attrs{{"button_check", "y"}})) << second.error();
     EXPECT_EQ(other.read("exe/quillet.xml"), "<broken");
     EXPECT_TRUE(second.takeNotice().empty());

@@ -58,7 +58,8 @@ TEST(EnsureXmlDeclaration, AddsGb2312OnlyWhereNoEncodingIsKnown) {
     const std::string decl = "<?xml version=\"1.0\" encoding=\"GB2312\" standalone=\"yes\" ?>\r\n";
     EXPECT_EQ(EnsureXmlDeclaration("<skin/>"), decl + "<skin/>");
     EXPECT_EQ(EnsureXmlDeclaration(""), decl);
-    EXPECT_EQ(EnsureXmlDeclaration("<?xml-stylesheet href=\"a\"?><skin/>"), decl + "<?xml-stylesheet href=\"a\"?><skin/>");
+    EXPECT_EQ(EnsureXmlDeclaration("<?xml-stylesheet href=\"a\"?><skin/>"),
+              decl + "<?xml-stylesheet href=\"a\"?><skin/>");
     for (const std::string& unchanged : {
              std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><skin/>"),
              std::string("<skin note=\"encoding=x\"/>"),
@@ -88,7 +89,8 @@ TEST(QuoteBareNumbers, QuotesOnlyUnquotedValuesInTags) {
     EXPECT_EQ(QuoteBareNumbers("<a x=1a\"b<c>"), "<a x=\"1a&quot;b&lt;c\">");
     // Values that are not numbers, text, comments, CDATA, PIs stay.
     const std::string untouched =
-        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e \"x=1 \">]><r a=b>x=1 y<!-- c=2 --><![CDATA[d=3 ]]><?p e=4 ?></r>";
+        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e \"x=1 \">]><r a=b>x=1 y<!-- c=2 --><![CDATA[d=3 "
+        "]]><?p e=4 ?></r>";
     EXPECT_EQ(QuoteBareNumbers(untouched), untouched);
     EXPECT_EQ(QuoteBareNumbers("<a x=1"), "<a x=\"1\"");
     EXPECT_EQ(QuoteBareNumbers("<a x=\"1"), "<a x=\"1");
@@ -110,9 +112,10 @@ std::string loadAttribute(const std::string& raw, const char* element, const cha
 TEST(PrepareSkinXmlText, SkinTextsReadInTheirEncoding) {
     const std::string gbkBody = "<skin><playlist_window image=\"" + kGbk + ".bmp\"/></skin>";
     EXPECT_EQ(loadAttribute(gbkBody, "playlist_window", "image"), kUtf8 + ".bmp");
-    EXPECT_EQ(loadAttribute("<?xml version=\"1.0\"?>\r\n" + gbkBody, "playlist_window", "image"), kUtf8 + ".bmp");
-    EXPECT_EQ(loadAttribute("<?xml version=\"1.0\" encoding=\"UTF-8\"?><skin><playlist_window image=\"" + kUtf8 +
-                                ".bmp\"/></skin>",
+    EXPECT_EQ(loadAttribute("<?xml version=\"1.0\"?>\r\n" + gbkBody, "playlist_window", "image"),
+              kUtf8 + ".bmp");
+    EXPECT_EQ(loadAttribute("<?xml version=\"1.0\" encoding=\"UTF-8\"?><skin><playlist_window image=\"" +
+                                kUtf8 + ".bmp\"/></skin>",
                             "playlist_window", "image"),
               kUtf8 + ".bmp");
     // UTF-16 with a mark: converted, and the mark keeps the encoding decided.
@@ -136,14 +139,16 @@ TEST(PrepareSkinXmlText, SloppyPlaylistSectionParses) {
     EXPECT_EQ(ParsePosition(qxml::attribute(window, "position").value()), (TRect{84, 73, 103, 91}));
     EXPECT_EQ(qxml::attribute(window, "resize_tile"), std::optional<std::string>("1"));
     EXPECT_EQ(ParsePosition(qxml::attribute(window, "resize_rect").value()), (TRect{146, 20, 147, 24}));
-    EXPECT_EQ(ParseAlign(qxml::attribute(qxml::findChild(window, "close"), "align").value()), unsigned(akRight));
+    EXPECT_EQ(ParseAlign(qxml::attribute(qxml::findChild(window, "close"), "align").value()),
+              unsigned(akRight));
     // Without the preparation the same text does not parse.
     EXPECT_FALSE(doc.loadText(raw));
 }
 
 TEST(ListFiles, SortedNamesOfMatchingFiles) {
     TempDir dir;
-    for (const char* name : {"b.skn", "A.SKN", "c.txt", ".hidden.skn", "lang_cn.txt", "lang_.txt", "x.skn.bak"}) {
+    for (const char* name :
+         {"b.skn", "A.SKN", "c.txt", ".hidden.skn", "lang_cn.txt", "lang_.txt", "x.skn.bak"}) {
         dir.write(name, "x");
     }
     std::filesystem::create_directory(dir.path / "folder.skn");

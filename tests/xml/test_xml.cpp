@@ -36,7 +36,7 @@ void writeFile(const fs::path& path, const std::string& bytes) {
 }
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "qxml-test-XXXXXX").string();
         path = mkdtemp(pattern.data());
@@ -80,7 +80,8 @@ TEST(XmlLoad, LegacyAndDeclaredEncodings) {
     // A declared GBK file is read as GBK even where its bytes happen to be
     // valid UTF-8 (C6 A4 is also the UTF-8 of U+01A4).
     EXPECT_EQ(nameOf("<?xml version=\"1.0\" encoding=\"GB2312\"?><skin name=\"\xC6\xA4\"/>"), "\xE7\x9A\xAE");
-    EXPECT_EQ(nameOf("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><skin name=\"caf\xE9\"/>"), "caf\xC3\xA9");
+    EXPECT_EQ(nameOf("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><skin name=\"caf\xE9\"/>"),
+              "caf\xC3\xA9");
 }
 
 TEST(XmlLoad, ParseErrorsGiveAText) {
@@ -144,7 +145,9 @@ TEST(XmlSave, FormatIsDeclarationTwoSpacesAndUtf8) {
         "<?xml version=\"1.0\"?>\n"
         "<quillet>\n"
         "  <default.skn button_order=\"Play,Stop\">\n"
-        "    <inner name=\"" + kUtf8 + "\" />\n"
+        "    <inner name=\"" +
+        kUtf8 +
+        "\" />\n"
         "  </default.skn>\n"
         "  <empty />\n"
         "</quillet>\n";
@@ -161,7 +164,9 @@ TEST(XmlSave, LoadAndSaveKeepsOtherContent) {
         "<!-- kept comment -->\n"
         "<quillet>\n"
         "  <?my-pi data?>\n"
-        "  <other.skn keep=\"" + kGbk + "\">text<![CDATA[<raw>]]></other.skn>\n"
+        "  <other.skn keep=\"" +
+        kGbk +
+        "\">text<![CDATA[<raw>]]></other.skn>\n"
         "</quillet>\n";
     qxml::Document doc;
     ASSERT_TRUE(doc.loadText(text)) << doc.error();
@@ -184,8 +189,9 @@ TEST(XmlSave, WritesAtomicallyAndCleansUpOnFailure) {
     ASSERT_TRUE(qxml::writeFileAtomically(target.string(), "second", &error)) << error;
     EXPECT_EQ(readFile(target), "second");
     EXPECT_EQ(dir.names(), std::vector<std::string>{"quillet.xml"});
-    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(
+        fs::status(target).permissions() & fs::perms::all,
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 
     // The last step fails (a folder is in the way): no temporary file stays.
     fs::create_directories(dir.path / "busy" / "child");
