@@ -124,6 +124,22 @@ TEST(PrepareSkinXmlText, SkinTextsReadInTheirEncoding) {
     EXPECT_EQ(loadAttribute(utf16, "playlist_window", "image"), kUtf8 + " .bmp");
 }
 
+// The mini window's reader applies only EnsureXmlDeclaration.
+TEST(EnsureXmlDeclaration, SkinTextsReadInTheirEncoding) {
+    const auto image = [](const std::string& raw) {
+        qxml::Document doc;
+        if (!doc.loadText(EnsureXmlDeclaration(raw))) return "<error: " + doc.error() + ">";
+        return qxml::attribute(qxml::findChild(doc.documentElement(), "mini_window"), "image").value_or("");
+    };
+    const std::string gbkBody = "<skin><mini_window image=\"" + kGbk + ".bmp\"/></skin>";
+    EXPECT_EQ(image(gbkBody), kUtf8 + ".bmp");
+    EXPECT_EQ(image("<?xml version=\"1.0\"?>" + gbkBody), kUtf8 + ".bmp");
+    EXPECT_EQ(image("<?xml version=\"1.0\" encoding=\"utf-8\"?><skin><mini_window image=\"" + kUtf8 +
+                    ".bmp\"/></skin>"),
+              kUtf8 + ".bmp");
+    EXPECT_EQ(image("\xEF\xBB\xBF<skin><mini_window image=\"" + kUtf8 + ".bmp\"/></skin>"), kUtf8 + ".bmp");
+}
+
 TEST(PrepareSkinXmlText, SloppyPlaylistSectionParses) {
     const std::string raw =
         "<skin>\r\n"
