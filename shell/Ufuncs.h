@@ -33,8 +33,8 @@ struct TSkinColor {
 // Anchor flags of an alignment.
 enum TAnchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
-// "x1, y1, x2, y2": four integers separated by commas. Spaces before a number
-// are allowed. A part that is not exactly an optional sign and decimal digits
+// "x1, y1, x2, y2": four integers separated by commas. Spaces (or tabs)
+// before a number are allowed. A part that is not exactly an optional sign and decimal digits
 // (a trailing space included), or that does not fit an int, counts as 0.
 // Missing parts (fewer than four numbers) count as 0; parts after the fourth
 // are ignored.
