@@ -85,10 +85,15 @@ bool Document::loadText(std::string_view bytes) {
     m_error.clear();
     m_text = decodeXmlBytes(bytes);
     // pugixml parses the buffer in place; m_text lives as long as the DOM.
+    // Comments, processing instructions and the document type are kept, so
+    // a file that is loaded, changed and saved keeps all its content.
+    constexpr unsigned kOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
     const pugi::xml_parse_result result =
-        m_doc.load_buffer_inplace(m_text.data(), m_text.size(), pugi::parse_default, pugi::encoding_utf8);
+        m_doc.load_buffer_inplace(m_text.data(), m_text.size(), kOptions, pugi::encoding_utf8);
     if (!result) {
-        m_error = describeParseError(result, m_text);
+        // The in-place parse has rewritten the buffer; lines and columns are
+        // counted on the text as it was.
+        m_error = describeParseError(result, decodeXmlBytes(bytes));
         m_doc.reset();
         return false;
     }

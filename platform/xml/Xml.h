@@ -3,8 +3,10 @@
 // Files are read in the encoding they declare: a byte-order mark decides
 // first (UTF-8, UTF-16LE, UTF-16BE), then the encoding of the XML declaration
 // (UTF-8, UTF-16, GB2312/GBK/GB18030, ISO-8859-1). Text that is not valid in
-// its encoding is repaired by the program's one rule for incoming text
-// (platform/text), so the DOM only ever holds valid UTF-8. Documents are
+// its encoding, and text without a declared encoding, is read by the
+// program's one rule for incoming text (platform/text: valid UTF-8 stays,
+// else GBK), so the DOM only ever holds valid UTF-8. Comments, processing instructions and the document type are
+// kept in the DOM and written back. Documents are
 // written as UTF-8 with the declaration <?xml version="1.0"?> and two-space
 // indentation, safely: a temporary file beside the target is flushed and
 // renamed into place, so a crash never leaves a half-written file.
