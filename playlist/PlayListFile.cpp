@@ -25,11 +25,26 @@ namespace {
 
 // The attributes of an item element, in the order they are written.
 enum ItemAttribute {
-    aFileName, aFileSize, aSampleRate, aBitRate, aBitsPerSample, aDuration, aTitle, aArtist,
-    aAlbum, aYear, aGenre, aTrack, aComment, aChannels, aFormat, aGenreId, kItemAttributeCount
+    aFileName,
+    aFileSize,
+    aSampleRate,
+    aBitRate,
+    aBitsPerSample,
+    aDuration,
+    aTitle,
+    aArtist,
+    aAlbum,
+    aYear,
+    aGenre,
+    aTrack,
+    aComment,
+    aChannels,
+    aFormat,
+    aGenreId,
+    kItemAttributeCount
 };
 constexpr const char* kItemAttributes[kItemAttributeCount] = {
-    "filename", "filesize", "samplerate", "bitrate", "bitspersample", "duration", "title", "artist",
+    "filename", "filesize", "samplerate", "bitrate", "bitspersample", "duration", "title",  "artist",
     "album",    "year",     "genre",      "track",   "comment",       "channels", "format", "genreid"};
 
 // A decimal integer with an optional sign and nothing else; nullopt for
@@ -48,7 +63,8 @@ std::optional<int64_t> parseDecimal(const char* text) {
 // A count attribute: a 32-bit signed decimal, 0 when missing or not a number.
 int64_t readCount(pugi::xml_node node) {
     const std::optional<int64_t> value = parseDecimal(node.attribute("count").value());
-    if (!value || *value < std::numeric_limits<int32_t>::min() || *value > std::numeric_limits<int32_t>::max()) {
+    if (!value || *value < std::numeric_limits<int32_t>::min() ||
+        *value > std::numeric_limits<int32_t>::max()) {
         return 0;
     }
     return *value;
@@ -85,23 +101,56 @@ void readItemAttributes(pugi::xml_node node, TStreamInfo& info) {
         seen[which] = true;
         const char* v = attr.value();
         switch (static_cast<ItemAttribute>(which)) {
-            case aFileName: info.FileName = v; break;
-            case aFileSize: info.FileSize = readNumber<uint32_t>(v); break;
-            case aSampleRate: info.SampleRate = readNumber<uint32_t>(v); break;
-            case aBitRate: info.BitRate = readNumber<uint32_t>(v); break;
-            case aBitsPerSample: info.BitsPerSample = readNumber<uint16_t>(v); break;
-            case aDuration: info.Duration = readNumber<uint32_t>(v); break;
-            case aTitle: info.Title = v; break;
-            case aArtist: info.Artist = v; break;
-            case aAlbum: info.Album = v; break;
-            case aYear: info.Year = v; break;
-            case aGenre: info.Genre = v; break;
-            case aTrack: info.Track = readNumber<uint8_t>(v); break;
-            case aComment: info.Comment = v; break;
-            case aChannels: info.Channels = readNumber<uint16_t>(v); break;
-            case aFormat: info.Format = readNumber<uint32_t>(v); break;
-            case aGenreId: info.GenreID = readNumber<uint8_t>(v); break;
-            case kItemAttributeCount: break;
+            case aFileName:
+                info.FileName = v;
+                break;
+            case aFileSize:
+                info.FileSize = readNumber<uint32_t>(v);
+                break;
+            case aSampleRate:
+                info.SampleRate = readNumber<uint32_t>(v);
+                break;
+            case aBitRate:
+                info.BitRate = readNumber<uint32_t>(v);
+                break;
+            case aBitsPerSample:
+                info.BitsPerSample = readNumber<uint16_t>(v);
+                break;
+            case aDuration:
+                info.Duration = readNumber<uint32_t>(v);
+                break;
+            case aTitle:
+                info.Title = v;
+                break;
+            case aArtist:
+                info.Artist = v;
+                break;
+            case aAlbum:
+                info.Album = v;
+                break;
+            case aYear:
+                info.Year = v;
+                break;
+            case aGenre:
+                info.Genre = v;
+                break;
+            case aTrack:
+                info.Track = readNumber<uint8_t>(v);
+                break;
+            case aComment:
+                info.Comment = v;
+                break;
+            case aChannels:
+                info.Channels = readNumber<uint16_t>(v);
+                break;
+            case aFormat:
+                info.Format = readNumber<uint32_t>(v);
+                break;
+            case aGenreId:
+                info.GenreID = readNumber<uint8_t>(v);
+                break;
+            case kItemAttributeCount:
+                break;
         }
     }
     // A missing numeric attribute reads as 0, like one that is not a number.
@@ -112,8 +161,9 @@ void readItemAttributes(pugi::xml_node node, TStreamInfo& info) {
 // pass over the children and sorted by n. The number must be written the way
 // the writer writes it (decimal, no sign, no leading zero), which is what a
 // lookup of the exact name would match; the first element of a name wins.
-std::vector<std::pair<int64_t, pugi::xml_node>> numberedChildren(pugi::xml_node parent, std::string_view prefix,
-                                                                 int64_t first, int64_t last) {
+std::vector<std::pair<int64_t, pugi::xml_node>> numberedChildren(pugi::xml_node parent,
+                                                                 std::string_view prefix, int64_t first,
+                                                                 int64_t last) {
     std::vector<std::pair<int64_t, pugi::xml_node>> found;
     bool sorted = true;
     for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
@@ -213,7 +263,8 @@ bool meantAsUtf8(std::string_view bytes) {
     std::size_t p = decl.find_first_of("\"'", at);
     if (p == std::string_view::npos) return true;
     const std::size_t close = decl.find(decl[p], p + 1);
-    const std::string name = qtext::asciiUpper(decl.substr(p + 1, close == std::string_view::npos ? 0 : close - p - 1));
+    const std::string name =
+        qtext::asciiUpper(decl.substr(p + 1, close == std::string_view::npos ? 0 : close - p - 1));
     return name == "UTF-8" || name == "UTF8";
 }
 
@@ -352,15 +403,17 @@ std::string TPlayListModel::PlaylistsText() const {
     // copies it over and over while it grows.
     struct StringWriter : pugi::xml_writer {
         std::string out;
-        void write(const void* data, std::size_t size) override { out.append(static_cast<const char*>(data), size); }
+        void write(const void* data, std::size_t size) override {
+            out.append(static_cast<const char*>(data), size);
+        }
     } writer;
     std::size_t estimate = 64;
     for (const auto& list : m_lists) {
         estimate += 64 + list->Name.size();
         for (const TMediaInf& m : list->Items) {
             const TStreamInfo& s = m.StreamInfo;
-            estimate += 320 + s.FileName.size() + s.Title.size() + s.Artist.size() + s.Album.size() + s.Year.size() +
-                        s.Genre.size() + s.Comment.size();
+            estimate += 320 + s.FileName.size() + s.Title.size() + s.Artist.size() + s.Album.size() +
+                        s.Year.size() + s.Genre.size() + s.Comment.size();
         }
     }
     writer.out.reserve(estimate + estimate / 8);  // room for escapes

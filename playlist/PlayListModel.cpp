@@ -8,7 +8,10 @@
 #include "playlist/PlayListTexts.h"
 
 TPlayListModel::TPlayListModel(std::string fileName, IPlayListDialogs& dialogs, IPlayListEngine& engine)
-    : m_fileName(std::move(fileName)), m_dialogs(dialogs), m_engine(engine), m_random(std::random_device{}()) {
+    : m_fileName(std::move(fileName)),
+      m_dialogs(dialogs),
+      m_engine(engine),
+      m_random(std::random_device{}()) {
     resetToTemporaryList();
 }
 
@@ -34,7 +37,9 @@ void TPlayListModel::MakeDisplayedListPlaying() {
     changed(TPlayListChange::Current);
 }
 
-void TPlayListModel::SelectTemporaryList() { ListsSelectCell(0); }
+void TPlayListModel::SelectTemporaryList() {
+    ListsSelectCell(0);
+}
 
 void TPlayListModel::ListsSelectCell(std::size_t row) {
     if (row >= m_lists.size() || m_lists[row].get() == m_displayed) return;
@@ -200,7 +205,8 @@ TPlayList* TPlayListModel::pickTarget() {
     // The first list of that name wins; the displayed list was not offered,
     // so it is never the target even when another list shares its name.
     for (const auto& list : m_lists) {
-        if (list.get() != m_displayed && list->Name == names[static_cast<std::size_t>(chosen)]) return list.get();
+        if (list.get() != m_displayed && list->Name == names[static_cast<std::size_t>(chosen)])
+            return list.get();
     }
     return nullptr;
 }
@@ -236,8 +242,9 @@ std::vector<std::size_t> TPlayListModel::sortDisplayed() {
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), std::size_t{0});
     if (m_sortKey == TSortKey::OpenIndex) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return items[a].OpenIndex < items[b].OpenIndex; });
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return items[a].OpenIndex < items[b].OpenIndex;
+        });
     } else {
         // Text compares as its GBK form byte by byte with a-z folded, so
         // Chinese names come in the order their readers expect. The keys are
@@ -251,7 +258,8 @@ std::vector<std::size_t> TPlayListModel::sortDisplayed() {
                                                                       : s.Album;
             keys[i] = qtext::gbkSortKey(text);
         }
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
     }
     std::vector<TMediaInf> sorted;
     sorted.reserve(n);

@@ -36,7 +36,7 @@ enum class TPlayListChange {
 };
 
 class TPlayListModel {
-public:
+  public:
     // A list the file announces but does not hold (its group element is
     // missing) becomes an empty list with an empty name, at most this many
     // per file. Files the program writes never lack a group; the bound only
@@ -162,7 +162,7 @@ public:
     // at construction).
     void SeedRandom(uint32_t seed) { m_random.seed(seed); }
 
-private:
+  private:
     std::size_t rowOf(const TPlayList* list) const;
     void resetToTemporaryList();
     void changed(TPlayListChange what) const;

@@ -17,7 +17,7 @@
 enum class TMsgIcon { None, Information, Warning, Error, Question };
 
 class IPlayListDialogs {
-public:
+  public:
     virtual ~IPlayListDialogs() = default;
 
     // A modal input box with OK and Cancel. `value` comes in as the initial
@@ -45,7 +45,7 @@ public:
 };
 
 class IPlayListEngine {
-public:
+  public:
     virtual ~IPlayListEngine() = default;
 
     // True when the audio library is loaded and initialised.

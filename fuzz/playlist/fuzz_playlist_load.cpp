@@ -10,7 +10,7 @@
 namespace {
 
 class NoDialogs : public IPlayListDialogs {
-public:
+  public:
     bool InputQuery(const std::string&, const std::string&, std::string&) override { return false; }
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     void ShowMessage(const std::string&, const std::string&, TMsgIcon) override {}
@@ -19,7 +19,7 @@ public:
 };
 
 class NoEngine : public IPlayListEngine {
-public:
+  public:
     bool BASSReady() const override { return false; }
     std::string NativeFileExts() const override { return {}; }
     bool GetStreamInfo(const std::string&, TStreamInfo&) override { return false; }

@@ -26,9 +26,11 @@ struct Message {
 // Answers come from queues filled by the test; a question the test did not
 // expect fails the test and is answered with Cancel.
 class ScriptedDialogs : public IPlayListDialogs {
-public:
+  public:
     std::deque<std::optional<std::string>> inputs;  // nullopt: Cancel
-    struct Asked { std::string caption, prompt, initial; };
+    struct Asked {
+        std::string caption, prompt, initial;
+    };
     std::vector<Asked> inputsAsked;
     std::deque<bool> answers;
     std::vector<std::string> questions;
@@ -83,7 +85,7 @@ public:
 
 // A player that knows a fixed set of files and logs what it was asked.
 class FakeEngine : public IPlayListEngine {
-public:
+  public:
     bool ready = true;
     std::string exts = "*.mp3;*.ogg;";
     std::map<std::string, TStreamInfo> known;  // files GetStreamInfo and Open accept
@@ -148,7 +150,7 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
 }
 
 class PlayListTest : public ::testing::Test {
-protected:
+  protected:
     PlayListTest()
         : dir(std::filesystem::temp_directory_path() /
               ("quillet-playlist-" + std::to_string(getpid()) + "-" + std::to_string(counter()++))),

@@ -195,7 +195,8 @@ TEST_F(PlayListTest, NewListProposesTheSmallestFreeNumber) {
     EXPECT_EQ(dialogs.inputsAsked[0].prompt, "列表名称:");
     EXPECT_EQ(dialogs.inputsAsked[0].initial, "新建列表 2");
     EXPECT_EQ(dialogs.inputsAsked[2].initial, "新建列表 4");
-    EXPECT_EQ(listNames(), (Names{"<临时播放列表>", "新建列表 1", "新建列表 3", "新建列表 2", "", "新建列表 1"}));
+    EXPECT_EQ(listNames(),
+              (Names{"<临时播放列表>", "新建列表 1", "新建列表 3", "新建列表 2", "", "新建列表 1"}));
     EXPECT_EQ(model.DisplayedRow(), 0u);
     EXPECT_TRUE(model.Modified());
 }

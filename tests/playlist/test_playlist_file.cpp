@@ -160,19 +160,21 @@ TEST_F(PlayListTest, MissingElementsAndBadNumbersKeepNamesAndListsPaired) {
     EXPECT_EQ(d.StreamInfo.Channels, 0);
     EXPECT_TRUE(model.List(3).Items.empty());
 
-    ASSERT_TRUE(model.LoadPlaylistsFromText("<playlist count='-3'><group1 caption='x' count='1'/></playlist>"));
+    ASSERT_TRUE(
+        model.LoadPlaylistsFromText("<playlist count='-3'><group1 caption='x' count='1'/></playlist>"));
     EXPECT_EQ(model.ListCount(), 1u);
     ASSERT_TRUE(model.LoadPlaylistsFromText("<playlist><group1 caption='x'/></playlist>"));
     EXPECT_EQ(model.ListCount(), 1u);
 }
 
 TEST_F(PlayListTest, ForgedHugeCountsAreBounded) {
-    ASSERT_TRUE(model.LoadPlaylistsFromText(
-        "<playlist count='2000000000'>"
-        "<group1 caption='one' count='2000000000'><item0 filename='a'/><item1999999999 filename='z'/></group1>"
-        "<group3 caption='three' count='1'><item0 filename='c'/></group3>"
-        "<group1999999999 caption='far' count='0'/>"
-        "</playlist>"));
+    ASSERT_TRUE(
+        model.LoadPlaylistsFromText("<playlist count='2000000000'>"
+                                    "<group1 caption='one' count='2000000000'><item0 "
+                                    "filename='a'/><item1999999999 filename='z'/></group1>"
+                                    "<group3 caption='three' count='1'><item0 filename='c'/></group3>"
+                                    "<group1999999999 caption='far' count='0'/>"
+                                    "</playlist>"));
     // temporary, one, (missing 2), three, missing lists up to the bound, far.
     ASSERT_EQ(model.ListCount(), 1 + 3 + TPlayListModel::kMaxMissingLists);
     EXPECT_EQ(model.ListName(1), "one");
