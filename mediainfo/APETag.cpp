@@ -32,7 +32,9 @@ std::string cappedValue(std::string_view bytes) {
 
 }  // namespace
 
-void TAPETag::reset() { *this = TAPETag(); }
+void TAPETag::reset() {
+    *this = TAPETag();
+}
 
 bool TAPETag::ReadFromFile(const std::string& fileName) {
     reset();
@@ -69,15 +71,18 @@ bool TAPETag::ReadFromSource(ByteSource& source) {
     for (uint32_t i = 0; i < itemCount && pos + kItemHeaderSize < end; ++i) {
         const uint32_t valueSize = littleEndian(source.readString(pos, 4));
         pos += kItemHeaderSize;  // value size and item flags
-        const std::string nameArea = source.readString(pos, static_cast<std::size_t>(std::min<uint64_t>(kMaxNameBytes + 1, end - pos)));
+        const std::string nameArea = source.readString(
+            pos, static_cast<std::size_t>(std::min<uint64_t>(kMaxNameBytes + 1, end - pos)));
         const std::size_t zero = nameArea.find('\0');
         if (zero == std::string::npos) break;
         pos += zero + 1;
         // A value that runs into the footer keeps what lies before it and
         // ends the list.
         const uint64_t valueBytes = std::min<uint64_t>(valueSize, end - std::min(pos, end));
-        const std::string value = source.readString(pos, static_cast<std::size_t>(std::min<uint64_t>(valueBytes, kMaxValueBytes + 3)));
-        m_items.push_back({qtext::trimControl(std::string_view(nameArea).substr(0, zero)), qtext::trimControl(cappedValue(value))});
+        const std::string value = source.readString(
+            pos, static_cast<std::size_t>(std::min<uint64_t>(valueBytes, kMaxValueBytes + 3)));
+        m_items.push_back({qtext::trimControl(std::string_view(nameArea).substr(0, zero)),
+                           qtext::trimControl(cappedValue(value))});
         if (valueBytes < valueSize) break;
         pos += valueSize;
     }

@@ -74,7 +74,9 @@ std::string normaliseLyrics(std::string_view value) {
 
 }  // namespace
 
-void TID3v1::reset() { *this = TID3v1(); }
+void TID3v1::reset() {
+    *this = TID3v1();
+}
 
 bool TID3v1::ReadFromFile(const std::string& fileName) {
     reset();
@@ -122,7 +124,9 @@ void TID3v1::readLyrics3(ByteSource& source, bool details) {
     const uint64_t footerDistance = kLyrics3FooterSize + (m_exists ? kTagSize : 0);
     if (fileSize < footerDistance) return;
     const std::string footer = source.readString(fileSize - footerDistance, kLyrics3FooterSize);
-    if (footer.size() != static_cast<std::size_t>(kLyrics3FooterSize) || footer.compare(6, 9, kLyricsEnd) != 0) return;
+    if (footer.size() != static_cast<std::size_t>(kLyrics3FooterSize) ||
+        footer.compare(6, 9, kLyricsEnd) != 0)
+        return;
     const long size = digitsValue(std::string_view(footer).substr(0, 6));
     if (size <= 0) return;
     // The block must start with its marker; otherwise the footer is a stray
@@ -137,7 +141,8 @@ void TID3v1::readLyrics3(ByteSource& source, bool details) {
     m_lyrics3Present = true;
     m_lyrics3Size = static_cast<int32_t>(size);
     // The size is at most 999999 (six digits), so the block is read whole.
-    if (details) readLyrics3Fields(source.readString(fileSize - blockDistance, static_cast<std::size_t>(size)));
+    if (details)
+        readLyrics3Fields(source.readString(fileSize - blockDistance, static_cast<std::size_t>(size)));
 }
 
 void TID3v1::readLyrics3Fields(const std::string& block) {
@@ -173,11 +178,17 @@ void TID3v1::readLyrics3Fields(const std::string& block) {
     }
 }
 
-std::string_view TID3v1::genreName() const { return mediainfo::genreName(m_genreID); }
+std::string_view TID3v1::genreName() const {
+    return mediainfo::genreName(m_genreID);
+}
 
-int32_t TID3v1::lyrics3TotalSize() const { return m_lyrics3Size > 0 ? m_lyrics3Size + kLyrics3FooterSize : 0; }
+int32_t TID3v1::lyrics3TotalSize() const {
+    return m_lyrics3Size > 0 ? m_lyrics3Size + kLyrics3FooterSize : 0;
+}
 
-int32_t TID3v1::totalSize() const { return lyrics3TotalSize() + (m_exists ? kTagSize : 0); }
+int32_t TID3v1::totalSize() const {
+    return lyrics3TotalSize() + (m_exists ? kTagSize : 0);
+}
 
 void TID3v1::setLong(std::string& shortForm, std::string& longForm, std::string_view value) {
     shortForm = trimTrailing(value);
@@ -188,10 +199,18 @@ void TID3v1::setLong(std::string& shortForm, std::string& longForm, std::string_
     }
 }
 
-void TID3v1::setTitle(std::string_view value) { setLong(m_title, m_longTitle, value); }
-void TID3v1::setArtist(std::string_view value) { setLong(m_artist, m_longArtist, value); }
-void TID3v1::setAlbum(std::string_view value) { setLong(m_album, m_longAlbum, value); }
-void TID3v1::setComment(std::string_view value) { setLong(m_comment, m_longComment, value); }
+void TID3v1::setTitle(std::string_view value) {
+    setLong(m_title, m_longTitle, value);
+}
+void TID3v1::setArtist(std::string_view value) {
+    setLong(m_artist, m_longArtist, value);
+}
+void TID3v1::setAlbum(std::string_view value) {
+    setLong(m_album, m_longAlbum, value);
+}
+void TID3v1::setComment(std::string_view value) {
+    setLong(m_comment, m_longComment, value);
+}
 
 void TID3v1::setYear(std::string_view value) {
     while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
@@ -199,7 +218,8 @@ void TID3v1::setYear(std::string_view value) {
 }
 
 bool decodeID3v1(std::string_view buffer, TMP3TagInfo& info) {
-    if (buffer.size() < static_cast<std::size_t>(TID3v1::kTagSize) || buffer.substr(0, 3) != "TAG") return false;
+    if (buffer.size() < static_cast<std::size_t>(TID3v1::kTagSize) || buffer.substr(0, 3) != "TAG")
+        return false;
     const ID3v1Fields f = parseTag(buffer.substr(0, TID3v1::kTagSize));
     info.title = f.title;
     info.artist = f.artist;

@@ -18,7 +18,7 @@
 namespace mediainfo {
 
 class TID3v1 {
-public:
+  public:
     // Genre byte meaning "no genre".
     static constexpr uint8_t kNoGenre = 255;
     // Size of an ID3v1 tag and of a Lyrics3 v2 footer.
@@ -84,7 +84,7 @@ public:
     const std::string& author() const { return m_author; }            // AUT
     const std::string& lyrics() const { return m_lyrics; }            // LYR, CR LF line ends
 
-private:
+  private:
     void readTag(const std::string& tag);
     void readLyrics3(ByteSource& source, bool details);
     void readLyrics3Fields(const std::string& block);

@@ -19,15 +19,45 @@ constexpr uint64_t kFooterSize = 10;
 
 // The frames that are read, with their ID3v2.3/2.4 and ID3v2.2 IDs.
 enum Slot {
-    kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment, kComposer, kEncoder,
-    kRights, kLanguage, kLink, kRecordingTime, kOrigArtist, kContentGroup, kOrigAlbum,
-    kSize, kLyrics, kSlotCount
+    kTitle,
+    kArtist,
+    kAlbum,
+    kTrack,
+    kYear,
+    kGenre,
+    kComment,
+    kComposer,
+    kEncoder,
+    kRights,
+    kLanguage,
+    kLink,
+    kRecordingTime,
+    kOrigArtist,
+    kContentGroup,
+    kOrigAlbum,
+    kSize,
+    kLyrics,
+    kSlotCount
 };
 constexpr std::array<std::array<std::string_view, 2>, kSlotCount> kFrameIds = {{
-    {"TIT2", "TT2"}, {"TPE1", "TP1"}, {"TALB", "TAL"}, {"TRCK", "TRK"}, {"TYER", "TYE"},
-    {"TCON", "TCO"}, {"COMM", "COM"}, {"TCOM", "TCM"}, {"TENC", "TEN"}, {"TCOP", "TCR"},
-    {"TLAN", "TLA"}, {"WXXX", "WXX"}, {"TDRC", "TOR"}, {"TOPE", "TOA"}, {"TIT1", "TT1"},
-    {"TOAL", "TOT"}, {"TSIZ", "TSI"}, {"USLT", "ULT"},
+    {"TIT2", "TT2"},
+    {"TPE1", "TP1"},
+    {"TALB", "TAL"},
+    {"TRCK", "TRK"},
+    {"TYER", "TYE"},
+    {"TCON", "TCO"},
+    {"COMM", "COM"},
+    {"TCOM", "TCM"},
+    {"TENC", "TEN"},
+    {"TCOP", "TCR"},
+    {"TLAN", "TLA"},
+    {"WXXX", "WXX"},
+    {"TDRC", "TOR"},
+    {"TOPE", "TOA"},
+    {"TIT1", "TT1"},
+    {"TOAL", "TOT"},
+    {"TSIZ", "TSI"},
+    {"USLT", "ULT"},
 }};
 
 struct Frame {
@@ -62,7 +92,8 @@ std::optional<Header> readHeader(ByteSource& source) {
     Header header;
     header.version = static_cast<uint8_t>(h[3]);
     header.flags = static_cast<uint8_t>(h[5]);
-    header.size = synchsafe(std::string_view(h).substr(6, 4)) + kHeaderSize + ((header.flags & 0x10) ? kFooterSize : 0);
+    header.size =
+        synchsafe(std::string_view(h).substr(6, 4)) + kHeaderSize + ((header.flags & 0x10) ? kFooterSize : 0);
     if (header.size > source.size()) header.size = 0;
     return header;
 }
@@ -89,7 +120,8 @@ bool unreadable(uint8_t version, uint8_t formatFlags) {
 
 // Reads the frames of the table (a later frame with the same ID replaces an
 // earlier one), each cut to `cap` bytes and to the end of the tag.
-std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, const Header& header, uint32_t cap) {
+std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, const Header& header,
+                                                        uint32_t cap) {
     std::array<std::optional<Frame>, kSlotCount> frames;
     const bool v22 = header.version == 2;
     const uint64_t headerSize = v22 ? 6 : 10;
@@ -100,9 +132,9 @@ std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, cons
         if (h.size() != headerSize || h[0] < 'A' || h[0] > 'Z') break;  // padding or damage
         const std::string_view hv(h);
         const std::string_view id = hv.substr(0, idSize);
-        const uint64_t frameSize = v22 ? bigEndian(hv.substr(3, 3))
-                                 : header.version == 4 ? synchsafe(hv.substr(4, 4))
-                                                       : bigEndian(hv.substr(4, 4));
+        const uint64_t frameSize = v22                   ? bigEndian(hv.substr(3, 3))
+                                   : header.version == 4 ? synchsafe(hv.substr(4, 4))
+                                                         : bigEndian(hv.substr(4, 4));
         const uint8_t formatFlags = v22 ? 0 : static_cast<uint8_t>(h[9]);
         const uint64_t dataPos = pos + headerSize;
         pos = dataPos + frameSize;  // always advances: headerSize > 0
@@ -115,7 +147,8 @@ std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, cons
         }
         if (slot < 0 || unreadable(header.version, formatFlags)) continue;
         const uint64_t inTag = end > dataPos ? end - dataPos : 0;
-        std::string data = source.readString(dataPos, static_cast<std::size_t>(std::min<uint64_t>({frameSize, cap, inTag})));
+        std::string data =
+            source.readString(dataPos, static_cast<std::size_t>(std::min<uint64_t>({frameSize, cap, inTag})));
         // ID3v2.4 §4.1.2 flag 0x01: a 4-byte data length precedes the data.
         if (header.version == 4 && (formatFlags & 0x01)) data.erase(0, std::min<std::size_t>(4, data.size()));
         Frame frame;
@@ -128,7 +161,9 @@ std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, cons
     return frames;
 }
 
-bool isUtf16(uint8_t encoding) { return encoding == 1 || encoding == 2; }
+bool isUtf16(uint8_t encoding) {
+    return encoding == 1 || encoding == 2;
+}
 
 // Text in a frame's encoding (ID3v2.4 §4.2): 0 ISO-8859-1, which our users'
 // files fill with GBK, so by the one rule; 1 UTF-16 with a byte-order mark;
@@ -138,10 +173,12 @@ std::string decodeText(uint8_t encoding, std::string_view bytes) {
     std::string text;
     if (isUtf16(encoding)) {
         bool big = encoding == 2;
-        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+            static_cast<unsigned char>(bytes[1]) == 0xFE) {
             big = false;
             bytes.remove_prefix(2);
-        } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF) {
+        } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+                   static_cast<unsigned char>(bytes[1]) == 0xFF) {
             big = true;
             bytes.remove_prefix(2);
         }
@@ -151,7 +188,8 @@ std::string decodeText(uint8_t encoding, std::string_view bytes) {
     }
     text = qtext::trimControl(text);
     // A second byte-order mark (U+FEFF in the text itself) is not text.
-    while (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text = qtext::trimControl(std::string_view(text).substr(3));
+    while (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text = qtext::trimControl(std::string_view(text).substr(3));
     return text;
 }
 
@@ -225,7 +263,8 @@ Fields decodeFields(const std::array<std::optional<Frame>, kSlotCount>& f) {
     if (out.year.empty()) out.year = firstChars(frameText(f[kRecordingTime]), 4);
     out.genre = frameText(f[kGenre]);
     // "(17)Rock" is a genre reference with its refinement: keep the words.
-    if (const std::size_t close = out.genre.rfind(')'); close != std::string::npos) out.genre.erase(0, close + 1);
+    if (const std::size_t close = out.genre.rfind(')'); close != std::string::npos)
+        out.genre.erase(0, close + 1);
     out.comment = commentText(f[kComment]);
     out.lyrics = commentText(f[kLyrics]);
     out.link = linkText(f[kLink]);
@@ -244,7 +283,9 @@ bool readable(const Header& header) {
 
 }  // namespace
 
-void TID3v2::reset() { *this = TID3v2(); }
+void TID3v2::reset() {
+    *this = TID3v2();
+}
 
 bool TID3v2::ReadFromFile(const std::string& fileName) {
     reset();

@@ -12,14 +12,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mediainfo::MemorySource source(bytes);
     mediainfo::TID3v1 tag;
     tag.ReadFromSource(source);
-    for (const std::string* s : {&tag.title(), &tag.artist(), &tag.album(), &tag.year(), &tag.comment(), &tag.author(),
-                                 &tag.lyrics(), &tag.image()}) {
+    for (const std::string* s : {&tag.title(), &tag.artist(), &tag.album(), &tag.year(), &tag.comment(),
+                                 &tag.author(), &tag.lyrics(), &tag.image()}) {
         requireUtf8(*s);
     }
     if (tag.totalSize() < 0 || static_cast<uint64_t>(tag.totalSize()) > size) std::abort();
     mediainfo::TMP3TagInfo info;
     if (size >= 128 && mediainfo::decodeID3v1(bytes.substr(size - 128), info)) {
-        for (const std::string* s : {&info.title, &info.artist, &info.album, &info.year, &info.comment, &info.genre}) {
+        for (const std::string* s :
+             {&info.title, &info.artist, &info.album, &info.year, &info.comment, &info.genre}) {
             requireUtf8(*s);
         }
     }

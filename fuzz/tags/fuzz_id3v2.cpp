@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mediainfo::TID3v2 tag;
     tag.ReadFromSource(source);
     for (const std::string* s :
-         {&tag.title(), &tag.artist(), &tag.album(), &tag.trackText(), &tag.year(), &tag.genre(), &tag.comment(),
-          &tag.composer(), &tag.encoder(), &tag.rightsNotice(), &tag.language(), &tag.link(),
+         {&tag.title(), &tag.artist(), &tag.album(), &tag.trackText(), &tag.year(), &tag.genre(),
+          &tag.comment(), &tag.composer(), &tag.encoder(), &tag.rightsNotice(), &tag.language(), &tag.link(),
           &tag.firstReleaseArtist(), &tag.lyrics(), &tag.sizeText()}) {
         requireUtf8(*s);
     }

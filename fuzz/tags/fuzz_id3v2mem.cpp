@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mediainfo::TMP3TagInfo info;
     if (mediainfo::decodeID3v2(std::string_view(reinterpret_cast<const char*>(data), size), info)) {
-        for (const std::string* s : {&info.title, &info.artist, &info.album, &info.year, &info.comment, &info.genre}) {
+        for (const std::string* s :
+             {&info.title, &info.artist, &info.album, &info.year, &info.comment, &info.genre}) {
             requireUtf8(*s);
         }
     }

@@ -28,8 +28,12 @@ std::string quoted(const std::string& raw) {
     return out + "\"";
 }
 
-std::string field(const char* name, const std::string& value) { return std::string("\"") + name + "\":" + quoted(value); }
-std::string field(const char* name, long value) { return std::string("\"") + name + "\":" + std::to_string(value); }
+std::string field(const char* name, const std::string& value) {
+    return std::string("\"") + name + "\":" + quoted(value);
+}
+std::string field(const char* name, long value) {
+    return std::string("\"") + name + "\":" + std::to_string(value);
+}
 
 }  // namespace
 

@@ -23,7 +23,9 @@ std::string le32(uint32_t n) {
 std::string item(const std::string& name, const std::string& value, uint32_t declaredSize) {
     return le32(declaredSize) + le32(0) + name + std::string(1, '\0') + value;
 }
-std::string item(const std::string& name, const std::string& value) { return item(name, value, value.size()); }
+std::string item(const std::string& name, const std::string& value) {
+    return item(name, value, value.size());
+}
 
 // "APETAGEX", version, tag size (items + footer), item count, flags, 8
 // reserved bytes.
@@ -97,8 +99,8 @@ TEST(APETag, ValuesAreCappedAndTheNextItemIsFound) {
     std::string cn;
     for (int i = 0; i < 100; ++i) cn += "中";  // 300 bytes
     const std::string binary = std::string("\x00\x01\xFF\xFE", 4) + std::string(300, '\x80');
-    const std::string items = item("Long", std::string(300, 'v')) + item("Chinese", cn) + item("Cover", binary) +
-                              item("Next", "found");
+    const std::string items = item("Long", std::string(300, 'v')) + item("Chinese", cn) +
+                              item("Cover", binary) + item("Next", "found");
     TAPETag t = readBytes(kAudio + ape(items, 4));
     ASSERT_EQ(t.items().size(), 4u);
     EXPECT_EQ(t.value("Long"), std::string(300, 'v').substr(0, 250));

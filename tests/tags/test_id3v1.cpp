@@ -15,7 +15,8 @@ namespace {
 
 std::string gbk(const char* hex) {  // GBK bytes written as hex, e.g. "C4E3BAC3"
     std::string out;
-    for (const char* p = hex; p[0] && p[1]; p += 2) out += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
+    for (const char* p = hex; p[0] && p[1]; p += 2)
+        out += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
     return out;
 }
 
@@ -138,9 +139,10 @@ TEST(ID3v1, FilesWithoutTagOrTooShort) {
 
 TEST(ID3v1, Lyrics3LongFormsAndLyrics) {
     const std::string longTitle = "A Title Of Exactly Forty Characters Long";
-    const std::string block = lyrics3(lfield("IND", "11") + lfield("ETT", longTitle) + lfield("EAR", "  Short Artist ") +
-                                      lfield("AUT", " Writer ") + lfield("LYR", "\r\none\rtwo\r\nthree\r") +
-                                      lfield("IMG", " pic.jpg||desc ") + lfield("INF", gbk("D6D0CEC4")));
+    const std::string block =
+        lyrics3(lfield("IND", "11") + lfield("ETT", longTitle) + lfield("EAR", "  Short Artist ") +
+                lfield("AUT", " Writer ") + lfield("LYR", "\r\none\rtwo\r\nthree\r") +
+                lfield("IMG", " pic.jpg||desc ") + lfield("INF", gbk("D6D0CEC4")));
     TID3v1 t = readBytes(kAudio + block + tag(longTitle.substr(0, 30), "Artist", "", "", "", 1));
     EXPECT_TRUE(t.lyrics3Present());
     EXPECT_EQ(t.lyrics3Size(), static_cast<int32_t>(block.size()) - 15);
@@ -180,7 +182,8 @@ TEST(ID3v1, DamagedLyrics3BlocksCountAsAbsentOrEndEarly) {
     EXPECT_FALSE(t.lyrics3Present());
     // An unknown field ID ends the fields; a length that is not a number too;
     // a length running past the block keeps what the block holds.
-    t = readBytes(kAudio + lyrics3(lfield("ETT", "First") + lfield("XYZ", "?") + lfield("EAR", "Never")) + id3);
+    t = readBytes(kAudio + lyrics3(lfield("ETT", "First") + lfield("XYZ", "?") + lfield("EAR", "Never")) +
+                  id3);
     EXPECT_TRUE(t.lyrics3Present());
     EXPECT_EQ(t.title(), "First");
     EXPECT_EQ(t.artist(), "");
@@ -232,7 +235,8 @@ TEST(ID3v1, MemoryDecoder) {
     EXPECT_EQ(info.title, "kept");
 
     const std::string c11 = pad("note  ", 28) + std::string("\0\x09", 2);
-    ASSERT_TRUE(mediainfo::decodeID3v1(tag(gbk("C4E3BAC3") + "  ", "Artist", "Album", "2001", c11, 13), info));
+    ASSERT_TRUE(
+        mediainfo::decodeID3v1(tag(gbk("C4E3BAC3") + "  ", "Artist", "Album", "2001", c11, 13), info));
     EXPECT_EQ(info.title, "你好");
     EXPECT_EQ(info.artist, "Artist");
     EXPECT_EQ(info.album, "Album");

@@ -18,8 +18,12 @@ std::string bytes(std::initializer_list<int> list) {
     return out;
 }
 
-std::string synchsafe(uint32_t n) { return bytes({int(n >> 21 & 0x7F), int(n >> 14 & 0x7F), int(n >> 7 & 0x7F), int(n & 0x7F)}); }
-std::string be32(uint32_t n) { return bytes({int(n >> 24 & 0xFF), int(n >> 16 & 0xFF), int(n >> 8 & 0xFF), int(n & 0xFF)}); }
+std::string synchsafe(uint32_t n) {
+    return bytes({int(n >> 21 & 0x7F), int(n >> 14 & 0x7F), int(n >> 7 & 0x7F), int(n & 0x7F)});
+}
+std::string be32(uint32_t n) {
+    return bytes({int(n >> 24 & 0xFF), int(n >> 16 & 0xFF), int(n >> 8 & 0xFF), int(n & 0xFF)});
+}
 
 // A version 3 or 4 frame: ID, size (plain or synchsafe), two flag bytes, data.
 std::string frame(int version, const std::string& id, const std::string& data, int formatFlags = 0) {
@@ -66,13 +70,12 @@ TEST(ID3v2, TextEncodings) {
     // Encoding 0 holding GBK, UTF-16 with either byte-order mark, UTF-16BE
     // without a mark, UTF-8.
     const std::string frames =
-        frame(3, "TIT2", std::string(1, '\0') + kGbk) +
-        frame(3, "TPE1", "\x01" + kLE + utf16le(u"小LE")) +
-        frame(3, "TALB", "\x01" + kBE + utf16be(u"大BE")) +
-        frame(3, "TCOM", "\x02" + utf16be(u"二号")) +
-        frame(3, "TENC", "\x03" "Enc \xE4\xB8\x89") +
-        frame(3, "TCOP", std::string(1, '\0') + "ASCII (c)") +
-        frame(3, "TLAN", std::string(1, '\0') + kGbk);
+        frame(3, "TIT2", std::string(1, '\0') + kGbk) + frame(3, "TPE1", "\x01" + kLE + utf16le(u"小LE")) +
+        frame(3, "TALB", "\x01" + kBE + utf16be(u"大BE")) + frame(3, "TCOM", "\x02" + utf16be(u"二号")) +
+        frame(3, "TENC",
+              "\x03"
+              "Enc \xE4\xB8\x89") +
+        frame(3, "TCOP", std::string(1, '\0') + "ASCII (c)") + frame(3, "TLAN", std::string(1, '\0') + kGbk);
     TID3v2 t = readBytes(tag(3, frames) + kAudio);
     EXPECT_TRUE(t.exists());
     EXPECT_EQ(t.version(), 3);
@@ -86,8 +89,9 @@ TEST(ID3v2, TextEncodings) {
 
     // UTF-16 text ends at its first zero code unit, the rest is ignored; a
     // frame with only its encoding byte is empty.
-    t = readBytes(tag(4, frame(4, "TIT2", "\x01" + kLE + utf16le(u"One") + std::string(2, '\0') + utf16le(u"Two")) +
-                             frame(4, "TPE1", "\x01")));
+    t = readBytes(
+        tag(4, frame(4, "TIT2", "\x01" + kLE + utf16le(u"One") + std::string(2, '\0') + utf16le(u"Two")) +
+                   frame(4, "TPE1", "\x01")));
     EXPECT_EQ(t.title(), "One");
     EXPECT_EQ(t.artist(), "");
 }
@@ -128,30 +132,62 @@ TEST(ID3v2, FramesAreFoundAndSkipped) {
     ASSERT_EQ(lyrics.size(), 200u);
     const std::string f200 = frame(4, "USLT", lyrics);
     ASSERT_EQ(f200.substr(4, 4), bytes({0, 0, 1, 0x48}));
-    const std::string frames = f200 + frame(4, "TXXX", std::string(50, 'x')) + frame(4, "APIC", std::string(6000, 'p')) +
-                               frame(4, "TIT2", "\x03" "First") + frame(4, "TIT2", "\x03" "Second") +
-                               frame(4, "TPE1", "\x03" "Artist");
+    const std::string frames = f200 + frame(4, "TXXX", std::string(50, 'x')) +
+                               frame(4, "APIC", std::string(6000, 'p')) +
+                               frame(4, "TIT2",
+                                     "\x03"
+                                     "First") +
+                               frame(4, "TIT2",
+                                     "\x03"
+                                     "Second") +
+                               frame(4, "TPE1",
+                                     "\x03"
+                                     "Artist");
     TID3v2 t = readBytes(tag(4, frames) + kAudio);
     EXPECT_EQ(t.lyrics(), std::string(195, 'l'));
     EXPECT_EQ(t.title(), "Second");
     EXPECT_EQ(t.artist(), "Artist");
 
     // A frame ID starting with a digit ends the frame list, as padding does.
-    t = readBytes(tag(3, frame(3, "TIT2", "\x03T") + frame(3, "1XYZ", "x") + frame(3, "TPE1", "\x03" "A")));
+    t = readBytes(tag(3, frame(3, "TIT2", "\x03T") + frame(3, "1XYZ", "x") +
+                             frame(3, "TPE1",
+                                   "\x03"
+                                   "A")));
     EXPECT_EQ(t.title(), "T");
     EXPECT_EQ(t.artist(), "");
-    t = readBytes(tag(3, frame(3, "TIT2", "\x03T"), 20) + frame(3, "TPE1", "\x03" "After"));
+    t = readBytes(tag(3, frame(3, "TIT2", "\x03T"), 20) + frame(3, "TPE1",
+                                                                "\x03"
+                                                                "After"));
     EXPECT_EQ(t.artist(), "");
 
     // Compressed or encrypted frames are not text; the top flag bit ignores
     // a frame in every version.
-    t = readBytes(tag(3, frame(3, "TIT2", "\x03" "zlib", 0x80) + frame(3, "TPE1", "\x03" "crypt", 0x40) +
-                             frame(3, "TALB", "\x03" "Album")));
+    t = readBytes(tag(3, frame(3, "TIT2",
+                               "\x03"
+                               "zlib",
+                               0x80) +
+                             frame(3, "TPE1",
+                                   "\x03"
+                                   "crypt",
+                                   0x40) +
+                             frame(3, "TALB",
+                                   "\x03"
+                                   "Album")));
     EXPECT_EQ(t.title(), "");
     EXPECT_EQ(t.artist(), "");
     EXPECT_EQ(t.album(), "Album");
-    t = readBytes(tag(4, frame(4, "TIT2", "\x03" "zlib", 0x08 | 0x01) + frame(4, "TPE1", "\x03" "crypt", 0x04) +
-                             frame(4, "TALB", be32(6) + "\x03" "Album", 0x01)));
+    t = readBytes(tag(4, frame(4, "TIT2",
+                               "\x03"
+                               "zlib",
+                               0x08 | 0x01) +
+                             frame(4, "TPE1",
+                                   "\x03"
+                                   "crypt",
+                                   0x04) +
+                             frame(4, "TALB",
+                                   be32(6) + "\x03"
+                                             "Album",
+                                   0x01)));
     EXPECT_EQ(t.title(), "");
     EXPECT_EQ(t.artist(), "");
     EXPECT_EQ(t.album(), "Album");  // after the 4-byte data length
@@ -160,13 +196,28 @@ TEST(ID3v2, FramesAreFoundAndSkipped) {
 TEST(ID3v2, DamagedSizesStayInsideTheTag) {
     // A frame whose size reaches far beyond the tag: its data is cut at the
     // tag's end, and the loop ends.
-    const std::string beyond = "TPE1" + be32(0x7FFFFFF0) + bytes({0, 0}) + "\x03" "Cut Artist";
-    TID3v2 t = readBytes(tag(3, frame(3, "TIT2", "\x03" "Fine") + beyond, 0) + "AUDIO-NOT-TEXT" + kAudio);
+    const std::string beyond = "TPE1" + be32(0x7FFFFFF0) + bytes({0, 0}) +
+                               "\x03"
+                               "Cut Artist";
+    TID3v2 t = readBytes(tag(3,
+                             frame(3, "TIT2",
+                                   "\x03"
+                                   "Fine") +
+                                 beyond,
+                             0) +
+                         "AUDIO-NOT-TEXT" + kAudio);
     EXPECT_EQ(t.title(), "Fine");
     EXPECT_EQ(t.artist(), "Cut Artist");
     // The same with the synchsafe maximum in version 2.4, and a version 2.2
     // frame header cut by the end of the tag.
-    t = readBytes(tag(4, frame(4, "TIT2", "\x03" "Fine") + "TPE1" + bytes({0x7F, 0x7F, 0x7F, 0x7F, 0, 0}) + "\x03" "X", 0));
+    t = readBytes(tag(4,
+                      frame(4, "TIT2",
+                            "\x03"
+                            "Fine") +
+                          "TPE1" + bytes({0x7F, 0x7F, 0x7F, 0x7F, 0, 0}) +
+                          "\x03"
+                          "X",
+                      0));
     EXPECT_EQ(t.artist(), "X");
     t = readBytes(tag(2, frame22("TT2", std::string(1, '\0') + "Two") + "TP", 0) + kAudio);
     EXPECT_EQ(t.title(), "Two");
@@ -174,10 +225,11 @@ TEST(ID3v2, DamagedSizesStayInsideTheTag) {
 }
 
 TEST(ID3v2, Version22FramesAndExtendedHeaders) {
-    const std::string frames = frame22("TT2", std::string(1, '\0') + "Title 22") + frame22("TP1", "\x01" + kLE + utf16le(u"艺人")) +
-                               frame22("TRK", std::string(1, '\0') + "4/9") + frame22("TOR", std::string(1, '\0') + "1987") +
-                               frame22("COM", std::string(1, '\0') + "eng" + std::string(1, '\0') + "c22") +
-                               frame22("TIT2", "\x03Not a 2.2 frame");
+    const std::string frames =
+        frame22("TT2", std::string(1, '\0') + "Title 22") + frame22("TP1", "\x01" + kLE + utf16le(u"艺人")) +
+        frame22("TRK", std::string(1, '\0') + "4/9") + frame22("TOR", std::string(1, '\0') + "1987") +
+        frame22("COM", std::string(1, '\0') + "eng" + std::string(1, '\0') + "c22") +
+        frame22("TIT2", "\x03Not a 2.2 frame");
     TID3v2 t = readBytes(tag(2, frames) + kAudio);
     EXPECT_EQ(t.title(), "Title 22");
     EXPECT_EQ(t.artist(), "艺人");
@@ -187,9 +239,19 @@ TEST(ID3v2, Version22FramesAndExtendedHeaders) {
 
     // An extended header (flag 0x40) is skipped: ID3v2.3 counts its size
     // without the 4 size bytes, ID3v2.4 with them (synchsafe).
-    t = readBytes(tag(3, be32(6) + std::string(6, '\0') + frame(3, "TIT2", "\x03" "Ext3"), 16, 0x40));
+    t = readBytes(tag(3,
+                      be32(6) + std::string(6, '\0') +
+                          frame(3, "TIT2",
+                                "\x03"
+                                "Ext3"),
+                      16, 0x40));
     EXPECT_EQ(t.title(), "Ext3");
-    t = readBytes(tag(4, synchsafe(6) + bytes({1, 0}) + frame(4, "TIT2", "\x03" "Ext4"), 16, 0x40));
+    t = readBytes(tag(4,
+                      synchsafe(6) + bytes({1, 0}) +
+                          frame(4, "TIT2",
+                                "\x03"
+                                "Ext4"),
+                      16, 0x40));
     EXPECT_EQ(t.title(), "Ext4");
 }
 
@@ -197,8 +259,12 @@ TEST(ID3v2, FieldRules) {
     // Fallbacks: TIT1 for the title, TOPE for the artist, TOAL for the album;
     // TRCK 3/12; TCON (13)Pop; TDRC for the year when TYER is missing.
     std::string frames = frame(3, "TIT1", std::string(1, '\0') + "Group") + frame(3, "TOPE", "\x03Original") +
-                         frame(3, "TOAL", std::string(1, '\0') + "Orig Album") + frame(3, "TRCK", std::string(1, '\0') + "3/12") +
-                         frame(3, "TCON", std::string(1, '\0') + "(13)Pop") + frame(3, "TDRC", "\x03" "2009-05-01") +
+                         frame(3, "TOAL", std::string(1, '\0') + "Orig Album") +
+                         frame(3, "TRCK", std::string(1, '\0') + "3/12") +
+                         frame(3, "TCON", std::string(1, '\0') + "(13)Pop") +
+                         frame(3, "TDRC",
+                               "\x03"
+                               "2009-05-01") +
                          frame(3, "TSIZ", std::string(1, '\0') + "12345");
     TID3v2 t = readBytes(tag(3, frames));
     EXPECT_EQ(t.title(), "Group");
@@ -213,8 +279,17 @@ TEST(ID3v2, FieldRules) {
 
     // The main frame wins over its fallback; TYER over TDRC; "(13)" alone
     // leaves no genre; a track that is not a number is 0.
-    frames = frame(3, "TIT2", "\x03Main") + frame(3, "TIT1", "\x03Group") + frame(3, "TYER", "\x03" "1999") +
-             frame(3, "TDRC", "\x03" "2009") + frame(3, "TCON", "\x03(13)") + frame(3, "TRCK", "\x03" "A/12");
+    frames = frame(3, "TIT2", "\x03Main") + frame(3, "TIT1", "\x03Group") +
+             frame(3, "TYER",
+                   "\x03"
+                   "1999") +
+             frame(3, "TDRC",
+                   "\x03"
+                   "2009") +
+             frame(3, "TCON", "\x03(13)") +
+             frame(3, "TRCK",
+                   "\x03"
+                   "A/12");
     t = readBytes(tag(3, frames));
     EXPECT_EQ(t.title(), "Main");
     EXPECT_EQ(t.year(), "1999");
@@ -230,13 +305,23 @@ TEST(ID3v2, CommentsLyricsAndLinks) {
     // Encoding 1: the text follows the two-byte terminator of the
     // description. The description "A" ends in a zero byte, so only an
     // aligned terminator is the right one.
-    frames = frame(3, "COMM", "\x01" "eng" + kLE + utf16le(u"A") + std::string(2, '\0') + kLE + utf16le(u"hello"));
+    frames = frame(3, "COMM",
+                   "\x01"
+                   "eng" +
+                       kLE + utf16le(u"A") + std::string(2, '\0') + kLE + utf16le(u"hello"));
     EXPECT_EQ(readBytes(tag(3, frames)).comment(), "hello");
-    frames = frame(3, "COMM", "\x01" "eng" + kBE + utf16be(u"desc") + std::string(2, '\0') + kBE + utf16be(u"大端"));
+    frames = frame(3, "COMM",
+                   "\x01"
+                   "eng" +
+                       kBE + utf16be(u"desc") + std::string(2, '\0') + kBE + utf16be(u"大端"));
     EXPECT_EQ(readBytes(tag(3, frames)).comment(), "大端");
     // GBK description and text in encoding 0; UTF-8 lyrics.
     frames = frame(3, "COMM", std::string(1, '\0') + "chi" + kGbk + std::string(1, '\0') + kGbk + "!") +
-             frame(4, "USLT", "\x03" "eng" "d" + std::string(1, '\0') + "\xE6\xAD\x8C\xE8\xAF\x8D");
+             frame(4, "USLT",
+                   "\x03"
+                   "eng"
+                   "d" +
+                       std::string(1, '\0') + "\xE6\xAD\x8C\xE8\xAF\x8D");
     TID3v2 t = readBytes(tag(4, frames));
     EXPECT_EQ(t.comment(), "中文!");
     EXPECT_EQ(t.lyrics(), "歌词");
@@ -249,16 +334,26 @@ TEST(ID3v2, MemoryDecoder) {
     TMP3TagInfo info;
     info.title = "kept";
     EXPECT_FALSE(mediainfo::decodeID3v2("TAG" + std::string(200, 'x'), info));
-    EXPECT_TRUE(mediainfo::decodeID3v2(tag(7, frame(4, "TIT2", "\x03" "X")), info));
+    EXPECT_TRUE(mediainfo::decodeID3v2(tag(7, frame(4, "TIT2",
+                                                    "\x03"
+                                                    "X")),
+                                       info));
     EXPECT_EQ(info.title, "kept");
 
     // Encoding 0 decodes like the file reader's (GBK here); frames are cut at
     // 500 bytes without splitting a character.
     std::string longTitle;
     for (int i = 0; i < 200; ++i) longTitle += "中";  // 600 bytes of UTF-8
-    const std::string frames = frame(3, "TIT2", std::string(1, '\0') + kGbk) + frame(3, "TPE1", "\x03" + longTitle) +
-                               frame(3, "TALB", "\x01" + kBE + utf16be(u"专辑")) + frame(3, "TYER", "\x03" "2010") +
-                               frame(3, "TCON", std::string(1, '\0') + "(17)Rock") + frame(3, "TRCK", "\x03" "07/10") +
+    const std::string frames = frame(3, "TIT2", std::string(1, '\0') + kGbk) +
+                               frame(3, "TPE1", "\x03" + longTitle) +
+                               frame(3, "TALB", "\x01" + kBE + utf16be(u"专辑")) +
+                               frame(3, "TYER",
+                                     "\x03"
+                                     "2010") +
+                               frame(3, "TCON", std::string(1, '\0') + "(17)Rock") +
+                               frame(3, "TRCK",
+                                     "\x03"
+                                     "07/10") +
                                frame(3, "COMM", std::string(1, '\0') + "eng" + std::string(1, '\0') + "note");
     ASSERT_TRUE(mediainfo::decodeID3v2(tag(3, frames), info));
     EXPECT_EQ(info.title, "中文");
