@@ -127,7 +127,8 @@ std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, cons
     const uint64_t headerSize = v22 ? 6 : 10;
     const std::size_t idSize = v22 ? 3 : 4;
     const uint64_t end = std::min(header.size, source.size());
-    for (uint64_t pos = firstFrame(source, header); pos < end;) {
+    // A frame header must lie whole inside the tag.
+    for (uint64_t pos = firstFrame(source, header); pos + headerSize <= end;) {
         const std::string h = source.readString(pos, headerSize);
         if (h.size() != headerSize || h[0] < 'A' || h[0] > 'Z') break;  // padding or damage
         const std::string_view hv(h);

@@ -222,6 +222,10 @@ TEST(ID3v2, DamagedSizesStayInsideTheTag) {
     t = readBytes(tag(2, frame22("TT2", std::string(1, '\0') + "Two") + "TP", 0) + kAudio);
     EXPECT_EQ(t.title(), "Two");
     EXPECT_EQ(t.artist(), "");
+    // A frame header straddling the end of the tag is not a frame: it does
+    // not replace an earlier frame with the same ID.
+    t = readBytes(tag(3, frame(3, "TPE1", "\x03Real") + "TPE1" + bytes({0, 0}), 0) + bytes({0, 5, 0, 0}) + kAudio);
+    EXPECT_EQ(t.artist(), "Real");
 }
 
 TEST(ID3v2, Version22FramesAndExtendedHeaders) {
