@@ -90,7 +90,14 @@ int paddingSize(const TMPEGaudio::FrameData& f) {
 uint16_t frameLength(const TMPEGaudio::FrameData& f) {
     const uint32_t rate = tableSampleRate(f);
     if (rate == 0) return 0;
-    const uint32_t length = static_cast<uint32_t>(coefficient(f)) * tableBitRate(f) * 1000 / rate;
+    uint32_t length = 0;
+    if (f.layerID == kLayer1) {
+        // Layer I frames are counted in 4-byte slots (ISO/IEC 11172-3
+        // §2.4.3.1): 12 * bit rate / sample rate slots, cut before scaling.
+        length = 12 * tableBitRate(f) * 1000u / rate * 4;
+    } else {
+        length = static_cast<uint32_t>(coefficient(f)) * tableBitRate(f) * 1000 / rate;
+    }
     return static_cast<uint16_t>(length + static_cast<uint32_t>(paddingSize(f)));
 }
 
