@@ -10,8 +10,10 @@ namespace mediainfo {
 
 namespace {
 
-constexpr uint8_t kVersion25 = 0, kVersionReserved = 1, kVersion2 = 2, kVersion1 = 3;
-constexpr uint8_t kLayerReserved = 0, kLayer3 = 1, kLayer2 = 2, kLayer1 = 3;
+// Version IDs: 0 MPEG 2.5, 1 reserved, 2 MPEG 2, 3 MPEG 1. Layer IDs: 1 layer III,
+// 2 layer II, 3 layer I, 0 reserved.
+constexpr uint8_t kVersionReserved = 1, kVersion1 = 3;
+constexpr uint8_t kLayerReserved = 0, kLayer2 = 2, kLayer1 = 3;
 constexpr uint8_t kModeMono = 3;
 
 // Bit rates in kbit/s by bit-rate index (ISO/IEC 11172-3 §2.4.2.3 and
