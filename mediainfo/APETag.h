@@ -22,7 +22,7 @@ struct TAPEItem {
 };
 
 class TAPETag {
-public:
+  public:
     // Bytes of a value kept; the rest of a longer value (cover art, binary
     // data) is skipped.
     static constexpr uint32_t kMaxValueBytes = 250;
@@ -40,14 +40,14 @@ public:
     bool ReadFromSource(ByteSource& source);
 
     const std::vector<TAPEItem>& items() const { return m_items; }
-    bool exists() const { return m_exists; }     // an "APETAGEX" footer was found
+    bool exists() const { return m_exists; }       // an "APETAGEX" footer was found
     int32_t version() const { return m_version; }  // 1000 or 2000 in practice
-    int32_t size() const { return m_size; }      // items plus footer, no header
+    int32_t size() const { return m_size; }        // items plus footer, no header
     // The value of the first item whose name matches, ignoring ASCII case
     // (APE item keys are case-insensitive); empty when there is none.
     std::string value(std::string_view name) const;
 
-private:
+  private:
     std::vector<TAPEItem> m_items;
     bool m_exists = false;
     int32_t m_version = 0;

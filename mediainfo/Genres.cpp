@@ -7,6 +7,7 @@ namespace mediainfo {
 namespace {
 
 // Genres 0-79 of the ID3v1 list and the widely used extensions 80-147.
+// clang-format off
 constexpr std::array<std::string_view, kGenreCount> kGenres = {
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
     "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
@@ -29,6 +30,7 @@ constexpr std::array<std::string_view, kGenreCount> kGenres = {
     "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
     "Thrash Metal", "Anime", "JPop", "Synthpop",
 };
+// clang-format on
 
 }  // namespace
 

@@ -18,7 +18,7 @@
 namespace mediainfo {
 
 class TID3v1 {
-public:
+  public:
     // Genre byte meaning "no genre".
     static constexpr uint8_t kNoGenre = 255;
     // Size of an ID3v1 tag and of a Lyrics3 v2 footer.
@@ -80,12 +80,12 @@ public:
     const std::string& longArtist() const { return m_longArtist; }    // EAR
     const std::string& longAlbum() const { return m_longAlbum; }      // EAL
     const std::string& longComment() const { return m_longComment; }  // INF
-    const std::string& image() const { return m_image; }              // IMG, byte for byte
+    const std::string& image() const { return m_image; }              // IMG, untrimmed
     const std::string& author() const { return m_author; }            // AUT
     const std::string& lyrics() const { return m_lyrics; }            // LYR, CR LF line ends
 
-private:
-    void readTag(const std::string& tag, bool details);
+  private:
+    void readTag(const std::string& tag);
     void readLyrics3(ByteSource& source, bool details);
     void readLyrics3Fields(const std::string& block);
     static void setLong(std::string& shortForm, std::string& longForm, std::string_view value);

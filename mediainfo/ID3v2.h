@@ -18,7 +18,7 @@
 namespace mediainfo {
 
 class TID3v2 {
-public:
+  public:
     // At most this many bytes of a frame are read; larger frames (pictures)
     // are skipped over. No text field the program shows comes near it.
     static constexpr uint32_t kMaxFrameData = 5000;
@@ -34,7 +34,7 @@ public:
     bool ReadFromFile(const std::string& fileName);
     bool ReadFromSource(ByteSource& source);
 
-    bool exists() const { return m_exists; }    // the file starts with "ID3"
+    bool exists() const { return m_exists; }       // the file starts with "ID3"
     uint8_t version() const { return m_version; }  // the major version (2, 3, 4 ...)
     // Total tag size in bytes: header, frames and padding, plus the footer
     // when the tag has one; 0 when it would reach beyond the end of the file.
@@ -52,12 +52,12 @@ public:
     const std::string& encoder() const { return m_encoder; }            // TENC
     const std::string& rightsNotice() const { return m_rightsNotice; }  // TCOP
     const std::string& language() const { return m_language; }
-    const std::string& link() const { return m_link; }                  // WXXX URL
+    const std::string& link() const { return m_link; }                              // WXXX URL
     const std::string& firstReleaseArtist() const { return m_firstReleaseArtist; }  // TOPE
-    const std::string& lyrics() const { return m_lyrics; }              // USLT
-    const std::string& sizeText() const { return m_sizeText; }          // TSIZ
+    const std::string& lyrics() const { return m_lyrics; }                          // USLT
+    const std::string& sizeText() const { return m_sizeText; }                      // TSIZ
 
-private:
+  private:
     bool m_exists = false;
     uint8_t m_version = 0;
     int32_t m_size = 0;

@@ -8,13 +8,13 @@
 namespace mediainfo {
 
 struct TMP3TagInfo {
-    std::string title;    // UTF-8, like every string below
+    std::string title;  // UTF-8, like every string below
     std::string artist;
     std::string album;
     std::string year;
     std::string comment;
-    int16_t track = 0;    // 0 = none
-    std::string genre;    // a genre name, not a number
+    int16_t track = 0;  // 0 = none
+    std::string genre;  // a genre name, not a number
 };
 
 }  // namespace mediainfo
