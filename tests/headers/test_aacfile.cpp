@@ -140,7 +140,7 @@ TEST(AACfile, AdifHeaderFields) {
 
 TEST(AACfile, UnknownOrTooShortFiles) {
     bool ok = false;
-    const TAACfile none = read(std::string(100, 'x'), &ok);
+    const TAACfile none = read(std::string(200, 'x'), &ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(none.headerType(), "Unknown");
     EXPECT_FALSE(none.valid());
