@@ -57,7 +57,14 @@ bool TAACfile::ReadFromFile(const std::string& fileName) {
     reset();
     FileSource src(fileName);
     if (!src.isOpen()) return false;
-    return ReadFromSource(src);
+    return ReadFromSourceCached(src);
+}
+
+bool TAACfile::ReadFromSourceCached(ByteSource& file) {
+    // The ID3v2 header and the first frames at the start; ID3v1, Lyrics3 and
+    // the APE footer at the end.
+    EdgeCachedSource cached(file, 4096, 4096);
+    return ReadFromSource(cached);
 }
 
 bool TAACfile::ReadFromSource(ByteSource& src) {
@@ -96,7 +103,7 @@ void TAACfile::readADIF(ByteSource& src, int64_t start) {
 }
 
 void TAACfile::readADTS(ByteSource& src, int64_t start) {
-    SourceWindow in(src, 64 * 1024);
+    SourceWindow in(src, 4096, 64 * 1024);
     int64_t offset = 0;
     int64_t frames = 0;
     int64_t total = 0;
@@ -119,8 +126,8 @@ void TAACfile::readADTS(ByteSource& src, int64_t start) {
     } while (m_bitRateTypeID == kVBR && start + offset < m_fileSize);
     m_frames = static_cast<int32_t>(std::min<int64_t>(frames, INT32_MAX));
     if (frames > 0)
-        m_bitRate = static_cast<int32_t>(
-            std::lround(m_sampleRate * (static_cast<double>(total) * 8.0 / 1024.0 / static_cast<double>(frames))));
+        m_bitRate = static_cast<int32_t>(std::lround(
+            m_sampleRate * (static_cast<double>(total) * 8.0 / 1024.0 / static_cast<double>(frames))));
 }
 
 bool TAACfile::valid() const {
@@ -132,9 +139,17 @@ double TAACfile::duration() const {
     return static_cast<double>(m_fileSize - m_id3v2.size()) * 8.0 / m_bitRate;
 }
 
-std::string_view TAACfile::headerType() const { return kHeaderTypes[std::min<uint8_t>(m_headerTypeID, 2)]; }
-std::string_view TAACfile::mpegVersion() const { return kVersions[std::min<uint8_t>(m_mpegVersionID, 2)]; }
-std::string_view TAACfile::profile() const { return kProfiles[std::min<uint8_t>(m_profileID, 4)]; }
-std::string_view TAACfile::bitRateType() const { return kBitRateTypes[std::min<uint8_t>(m_bitRateTypeID, 2)]; }
+std::string_view TAACfile::headerType() const {
+    return kHeaderTypes[std::min<uint8_t>(m_headerTypeID, 2)];
+}
+std::string_view TAACfile::mpegVersion() const {
+    return kVersions[std::min<uint8_t>(m_mpegVersionID, 2)];
+}
+std::string_view TAACfile::profile() const {
+    return kProfiles[std::min<uint8_t>(m_profileID, 4)];
+}
+std::string_view TAACfile::bitRateType() const {
+    return kBitRateTypes[std::min<uint8_t>(m_bitRateTypeID, 2)];
+}
 
 }  // namespace mediainfo

@@ -15,10 +15,16 @@
 namespace mediainfo {
 
 class TAACfile {
-public:
+  public:
     enum HeaderType : uint8_t { kHeaderUnknown = 0, kHeaderADIF = 1, kHeaderADTS = 2 };
     enum MPEGVersion : uint8_t { kVersionUnknown = 0, kMPEG2 = 1, kMPEG4 = 2 };
-    enum Profile : uint8_t { kProfileUnknown = 0, kProfileMain = 1, kProfileLC = 2, kProfileSSR = 3, kProfileLTP = 4 };
+    enum Profile : uint8_t {
+        kProfileUnknown = 0,
+        kProfileMain = 1,
+        kProfileLC = 2,
+        kProfileSSR = 3,
+        kProfileLTP = 4
+    };
     enum BitRateType : uint8_t { kBitRateUnknown = 0, kCBR = 1, kVBR = 2 };
 
     TAACfile() = default;
@@ -31,6 +37,9 @@ public:
     // footer) or the file cannot be opened.
     bool ReadFromFile(const std::string& fileName);
     bool ReadFromSource(ByteSource& src);
+    // What ReadFromFile does with the opened file: ReadFromSource through a
+    // cache of the file's first and last few KiB.
+    bool ReadFromSourceCached(ByteSource& file);
 
     // A known header type, channels, a sample rate and a bit rate.
     bool valid() const;
@@ -56,7 +65,7 @@ public:
     const TID3v2& id3v2() const { return m_id3v2; }
     const TAPETag& apeTag() const { return m_apeTag; }
 
-private:
+  private:
     void readADIF(ByteSource& src, int64_t start);
     void readADTS(ByteSource& src, int64_t start);
 

@@ -41,7 +41,8 @@ inline bool matches(std::string_view b, size_t i, std::string_view tag) {
 
 // The 28-bit "synchsafe" integer of ID3v2 (four bytes of seven bits each).
 inline uint32_t synchsafe32(std::string_view b, size_t i) {
-    return (static_cast<uint32_t>(at(b, i) & 0x7F) << 21) | (static_cast<uint32_t>(at(b, i + 1) & 0x7F) << 14) |
+    return (static_cast<uint32_t>(at(b, i) & 0x7F) << 21) |
+           (static_cast<uint32_t>(at(b, i + 1) & 0x7F) << 14) |
            (static_cast<uint32_t>(at(b, i + 2) & 0x7F) << 7) | static_cast<uint32_t>(at(b, i + 3) & 0x7F);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "mediainfo/SourceWindow.h"
 #include "platform/text/Text.h"
 
 namespace mediainfo {
@@ -19,12 +20,14 @@ constexpr uint8_t kModeMono = 3;
 // Bit rates in kbit/s by bit-rate index (ISO/IEC 11172-3 §2.4.2.3 and
 // ISO/IEC 13818-3 §2.4.2.3); MPEG 2.5 uses the MPEG 2 rates.
 constexpr uint16_t kBitRates[2][3][16] = {
-    {   // MPEG 1: layer I, II, III
+    {
+        // MPEG 1: layer I, II, III
         {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
     },
-    {   // MPEG 2 and 2.5: layer I, II, III
+    {
+        // MPEG 2 and 2.5: layer I, II, III
         {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
@@ -126,7 +129,14 @@ bool TMPEGaudio::ReadFromFile(const std::string& fileName) {
     reset();
     FileSource src(fileName);
     if (!src.isOpen()) return false;
-    return ReadFromSource(src);
+    return ReadFromSourceCached(src);
+}
+
+bool TMPEGaudio::ReadFromSourceCached(ByteSource& file) {
+    // The ID3v2 header and the first block at the start; the ID3v1 tag, the
+    // Lyrics3 footer and the encoder block (3586 bytes before the end) at the end.
+    EdgeCachedSource cached(file, 4096, 4096);
+    return ReadFromSource(cached);
 }
 
 bool TMPEGaudio::readBlock(ByteSource& src, int64_t offset, Block& block) {
@@ -233,7 +243,9 @@ void TMPEGaudio::searchEncoder(const Block& block, size_t searchLength) {
     }
 }
 
-uint16_t TMPEGaudio::sampleRate() const { return tableSampleRate(m_frame); }
+uint16_t TMPEGaudio::sampleRate() const {
+    return tableSampleRate(m_frame);
+}
 
 uint16_t TMPEGaudio::bitRate() const {
     if (m_vbr.found && m_vbr.frames > 0) {
@@ -264,9 +276,17 @@ bool TMPEGaudio::valid() const {
     return m_frame.found && rate >= 8 && rate <= 448 && duration() >= 0.1;
 }
 
-std::string_view TMPEGaudio::versionText() const { return kVersionTexts[m_frame.versionID & 3]; }
-std::string_view TMPEGaudio::layerText() const { return kLayerTexts[m_frame.layerID & 3]; }
-std::string_view TMPEGaudio::channelModeText() const { return kModeTexts[std::min<uint8_t>(m_frame.modeID, 4)]; }
-std::string_view TMPEGaudio::emphasisText() const { return kEmphasisTexts[m_frame.emphasisID & 3]; }
+std::string_view TMPEGaudio::versionText() const {
+    return kVersionTexts[m_frame.versionID & 3];
+}
+std::string_view TMPEGaudio::layerText() const {
+    return kLayerTexts[m_frame.layerID & 3];
+}
+std::string_view TMPEGaudio::channelModeText() const {
+    return kModeTexts[std::min<uint8_t>(m_frame.modeID, 4)];
+}
+std::string_view TMPEGaudio::emphasisText() const {
+    return kEmphasisTexts[m_frame.emphasisID & 3];
+}
 
 }  // namespace mediainfo

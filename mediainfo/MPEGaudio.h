@@ -22,7 +22,7 @@
 namespace mediainfo {
 
 class TMPEGaudio {
-public:
+  public:
     // Bytes read per step of the frame and encoder searches; frames are looked
     // for at the first half of the positions of a block.
     static constexpr size_t kBlockSize = 3458;
@@ -45,8 +45,8 @@ public:
         uint16_t size = 0;     // frame length in bytes
         bool empty = false;    // the six bytes after the header are all zero
         std::array<uint8_t, 4> header{};
-        uint8_t versionID = 1;  // 0 MPEG 2.5, 1 reserved, 2 MPEG 2, 3 MPEG 1
-        uint8_t layerID = 0;    // 0 reserved, 1 layer III, 2 layer II, 3 layer I
+        uint8_t versionID = 1;    // 0 MPEG 2.5, 1 reserved, 2 MPEG 2, 3 MPEG 1
+        uint8_t layerID = 0;      // 0 reserved, 1 layer III, 2 layer II, 3 layer I
         bool protection = false;  // a CRC follows the header
         uint16_t bitRateID = 0;
         uint16_t sampleRateID = 3;
@@ -70,6 +70,9 @@ public:
     // object and its tags are reset).
     bool ReadFromFile(const std::string& fileName);
     bool ReadFromSource(ByteSource& src);
+    // What ReadFromFile does with the opened file: ReadFromSource through a
+    // cache of the file's first and last few KiB.
+    bool ReadFromSourceCached(ByteSource& file);
 
     // A frame was found, the bit rate is 8 to 448 kbit/s and the duration is
     // at least 0.1 s.
@@ -100,7 +103,7 @@ public:
     const TAPETag& apeTag() const { return m_apeTag; }
     TAPETag& apeTag() { return m_apeTag; }
 
-private:
+  private:
     using Block = std::array<uint8_t, kBlockSize>;
     void searchFrame(const Block& block);
     void readVBR(const Block& block, size_t frameAt);

@@ -29,11 +29,25 @@ constexpr int kTailSteps = 50;
 constexpr int64_t kTailStride = 4991;
 constexpr size_t kTailBlock = 5001;
 
-enum Slot { kTitle, kArtist, kAlbum, kTrack, kDate, kGenre, kComment, kPerformer, kDescription,
-            kComposer, kLyrics, kUrl, kCopyright, kSlotCount };
+enum Slot {
+    kTitle,
+    kArtist,
+    kAlbum,
+    kTrack,
+    kDate,
+    kGenre,
+    kComment,
+    kPerformer,
+    kDescription,
+    kComposer,
+    kLyrics,
+    kUrl,
+    kCopyright,
+    kSlotCount
+};
 constexpr std::array<std::string_view, kSlotCount> kNames = {
-    "TITLE", "ARTIST", "ALBUM", "TRACKNUMBER", "DATE", "GENRE", "COMMENT",
-    "PERFORMER", "DESCRIPTION", "COMPOSER", "LYRICS", "URL", "COPYRIGHT"};
+    "TITLE",     "ARTIST",      "ALBUM",    "TRACKNUMBER", "DATE", "GENRE",    "COMMENT",
+    "PERFORMER", "DESCRIPTION", "COMPOSER", "LYRICS",      "URL",  "COPYRIGHT"};
 
 int64_t leadingId3v2Size(ByteSource& src, int64_t fileSize) {
     using namespace bytes;
@@ -73,7 +87,14 @@ bool TOggVorbis::ReadFromFile(const std::string& fileName) {
     reset();
     FileSource src(fileName);
     if (!src.isOpen()) return false;
-    return ReadFromSource(src);
+    return ReadFromSourceCached(src);
+}
+
+bool TOggVorbis::ReadFromSourceCached(ByteSource& file) {
+    // The first two pages at the start; the first block of the last-page
+    // search (5001 bytes) at the end.
+    EdgeCachedSource cached(file, 4096, 8192);
+    return ReadFromSource(cached);
 }
 
 bool TOggVorbis::ReadFromSource(ByteSource& src) {
@@ -82,7 +103,7 @@ bool TOggVorbis::ReadFromSource(ByteSource& src) {
     const int64_t fileSize = static_cast<int64_t>(src.size());
     const int64_t id3 = leadingId3v2Size(src, fileSize);
 
-    SourceWindow in(src, 8 * 1024);
+    SourceWindow in(src, 4096, 16 * 1024);
     const std::string first(in.get(id3, kPageHeaderMax));
     if (!matches(first, 0, "OggS")) return false;
     const uint64_t identAt = id3 + kPageHeader + at(first, kSegmentCountAt);
@@ -118,7 +139,8 @@ bool TOggVorbis::ReadFromSource(ByteSource& src) {
                 if (m_vendor.empty()) m_vendor = qtext::toUtf8(entry);
             } else {
                 const std::string name = qtext::asciiUpper(std::string_view(entry).substr(0, eq));
-                const std::string value = qtext::toUtf8(qtext::trimControl(std::string_view(entry).substr(eq + 1)));
+                const std::string value =
+                    qtext::toUtf8(qtext::trimControl(std::string_view(entry).substr(eq + 1)));
                 const auto it = std::find(kNames.begin(), kNames.end(), name);
                 if (it != kNames.end()) {
                     known[static_cast<size_t>(it - kNames.begin())] = value;

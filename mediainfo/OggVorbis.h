@@ -12,12 +12,15 @@
 namespace mediainfo {
 
 class TOggVorbis {
-public:
+  public:
     // Resets, then reads. False when the file cannot be read or does not
     // start (after an optional ID3v2 tag) with an Ogg page holding a Vorbis
     // identification header; the object is then in its reset state.
     bool ReadFromFile(const std::string& fileName);
     bool ReadFromSource(ByteSource& src);
+    // What ReadFromFile does with the opened file: ReadFromSource through a
+    // cache of the file's first and last few KiB.
+    bool ReadFromSourceCached(ByteSource& file);
     void reset() { *this = TOggVorbis(); }
 
     // Channels 1, 2 or 6, a sample rate, more than 0.1 s and a bit rate.
@@ -31,7 +34,7 @@ public:
     uint8_t channels() const { return m_channels; }
     int32_t sampleRate() const { return m_sampleRate; }
     uint16_t nominalBitRate() const { return m_nominalBitRate; }  // kbit/s
-    int32_t samples() const { return m_samples; }  // low 32 bits of the last granule position
+    int32_t samples() const { return m_samples; }                 // low 32 bits of the last granule position
     int64_t id3v2Size() const { return m_id3v2Size; }
     uint8_t streamVersion() const { return m_streamVersion; }
     int32_t serialNumber() const { return m_serialNumber; }
@@ -53,7 +56,7 @@ public:
     // separated by a zero character.
     const std::string& otherComments() const { return m_otherComments; }
 
-private:
+  private:
     int64_t m_fileSize = 0;
     uint8_t m_channels = 0;
     int32_t m_sampleRate = 0;

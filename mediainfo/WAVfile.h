@@ -10,7 +10,7 @@
 namespace mediainfo {
 
 class TWAVfile {
-public:
+  public:
     // Resets, then reads the header. False when the file cannot be opened or
     // holds fewer than 44 bytes; true otherwise, valid or not.
     bool ReadFromFile(const std::string& fileName);
@@ -30,7 +30,7 @@ public:
     // rate. 0 when not valid or when rate, bit depth or channel count is 0.
     double duration() const;
 
-private:
+  private:
     bool m_valid = false;
     uint8_t m_channels = 0;
     uint32_t m_sampleRate = 0;

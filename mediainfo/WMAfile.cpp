@@ -36,7 +36,9 @@ constexpr Guid kStreamProperties = guid("B7DC0791-A9B7-11CF-8EE6-00C00C205365");
 constexpr Guid kContentDescription = guid("75B22633-668E-11CF-A6D9-00AA0062CE6C");
 constexpr Guid kExtendedContent = guid("D2D0A440-E307-11D2-97F0-00A0C95EA850");
 
-bool isGuid(std::string_view b, const Guid& g) { return bytes::matches(b, 0, std::string_view(g.data(), 16)); }
+bool isGuid(std::string_view b, const Guid& g) {
+    return bytes::matches(b, 0, std::string_view(g.data(), 16));
+}
 
 // The header object: GUID, 64-bit size, 32-bit object count, two reserved
 // bytes; the header objects follow. Each object starts with its GUID and its
@@ -120,7 +122,7 @@ bool TWMAfile::ReadFromSource(ByteSource& src) {
     using namespace bytes;
     reset();
     const uint64_t fileSize = src.size();
-    SourceWindow in(src);
+    SourceWindow in(src, 4096, 64 * 1024);
     const std::string top(in.get(0, kFirstObject));
     if (!isGuid(top, kHeaderObject)) return true;
 

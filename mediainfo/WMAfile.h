@@ -11,7 +11,7 @@
 namespace mediainfo {
 
 class TWMAfile {
-public:
+  public:
     // Resets, then reads. False only when the file cannot be opened; whether
     // the header is usable is told by valid().
     bool ReadFromFile(const std::string& fileName);
@@ -37,7 +37,7 @@ public:
     const std::string& genre() const { return m_genre; }
     const std::string& comment() const { return m_comment; }
 
-private:
+  private:
     bool m_valid = false;
     int64_t m_fileSize = 0;
     int32_t m_channels = 0;

@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     a.ReadFromSource(src);
     volatile bool v = a.valid();
     volatile double d = a.duration();
-    volatile size_t t = a.headerType().size() + a.profile().size() + a.mpegVersion().size() + a.bitRateType().size();
+    volatile size_t t =
+        a.headerType().size() + a.profile().size() + a.mpegVersion().size() + a.bitRateType().size();
     (void)v;
     (void)d;
     (void)t;

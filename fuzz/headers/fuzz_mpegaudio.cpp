@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     m.ReadFromSource(src);
     volatile bool v = m.valid();
     volatile int32_t f = m.frameCount();
-    volatile size_t t = m.versionText().size() + m.layerText().size() + m.channelModeText().size() +
-                        m.emphasisText().size();
+    volatile size_t t =
+        m.versionText().size() + m.layerText().size() + m.channelModeText().size() + m.emphasisText().size();
     (void)v;
     (void)f;
     (void)t;

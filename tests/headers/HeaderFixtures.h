@@ -30,9 +30,15 @@ inline double ffprobeDuration(const std::string& name) {
     return -1;
 }
 
-inline std::string le16(uint16_t v) { return {char(v & 0xFF), char(v >> 8)}; }
-inline std::string le32(uint32_t v) { return le16(uint16_t(v & 0xFFFF)) + le16(uint16_t(v >> 16)); }
-inline std::string le64(uint64_t v) { return le32(uint32_t(v)) + le32(uint32_t(v >> 32)); }
+inline std::string le16(uint16_t v) {
+    return {char(v & 0xFF), char(v >> 8)};
+}
+inline std::string le32(uint32_t v) {
+    return le16(uint16_t(v & 0xFFFF)) + le16(uint16_t(v >> 16));
+}
+inline std::string le64(uint64_t v) {
+    return le32(uint32_t(v)) + le32(uint32_t(v >> 32));
+}
 inline std::string be32(uint32_t v) {
     return {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)};
 }
@@ -43,8 +49,10 @@ inline std::string id3v2Tag(uint32_t total) {
     const uint32_t body = total - 10;
     std::string tag = "ID3\x04";
     tag += std::string("\0\0", 2);
-    tag += {char((body >> 21) & 0x7F), char((body >> 14) & 0x7F), char((body >> 7) & 0x7F), char(body & 0x7F)};
-    std::string frame = std::string("TIT2") + be32(7) + std::string("\0\0", 2) + std::string("\x03\xFF\xFB\x90\x64xy", 7);
+    tag +=
+        {char((body >> 21) & 0x7F), char((body >> 14) & 0x7F), char((body >> 7) & 0x7F), char(body & 0x7F)};
+    std::string frame =
+        std::string("TIT2") + be32(7) + std::string("\0\0", 2) + std::string("\x03\xFF\xFB\x90\x64xy", 7);
     tag += frame;
     tag += std::string(body - frame.size(), '\0');
     return tag;

@@ -13,7 +13,7 @@ namespace {
 
 // Writes fields most significant bit first.
 class BitWriter {
-public:
+  public:
     BitWriter& put(uint32_t value, int bits) {
         for (int i = bits - 1; i >= 0; --i) m_bits.push_back((value >> i) & 1);
         return *this;
@@ -25,7 +25,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::vector<int> m_bits;
 };
 
@@ -117,7 +117,7 @@ TEST(AACfile, AdifHeaderFields) {
         if (copyright) w.put(0x12345678, 32).put(0x12345678, 32).put(0xFF, 8);
         w.put(0, 2).put(vbr, 1).put(rate, 23).put(0, 4);
         if (!vbr) w.put(0, 20);
-        w.put(0, 4).put(3, 2).put(3, 4);           // tag, object type 3 (LTP), 48000 Hz
+        w.put(0, 4).put(3, 2).put(3, 4);            // tag, object type 3 (LTP), 48000 Hz
         w.put(2, 4).put(1, 4).put(1, 4).put(1, 2);  // front, side, back, lfe elements
         return w.bytes() + std::string(100, '\0') + kTail;
     };

@@ -205,7 +205,7 @@ TEST(MPEGaudio, LayerOneFramesAreCountedInFourByteSlots) {
         const char* version;
         uint16_t size;
     };
-    for (const Case& c : {Case{"mpeg1-l1.mp1", "MPEG 1", 136},    // 12 * 128000 / 44100 = 34 slots
+    for (const Case& c : {Case{"mpeg1-l1.mp1", "MPEG 1", 136},     // 12 * 128000 / 44100 = 34 slots
                           Case{"mpeg2-l1.mp1", "MPEG 2", 120}}) {  // 12 * 56000 / 22050 = 30 slots
         SCOPED_TRACE(c.name);
         TMPEGaudio m;

@@ -83,24 +83,37 @@ TEST(OggVorbis, IdentificationHeaderAndLastPageGiveTheLength) {
 
 TEST(OggVorbis, CommentsFillTheKnownFields) {
     Stream s;
-    s.entries = {"title=  Song  ", "artist=", "PERFORMER=Band", "Album=Record", "TRACKNUMBER=7/12",
-                 "DATE=2001", "GENRE=Rock", "DESCRIPTION=desc", "COMPOSER=Comp", "LYRICS=la la",
-                 "URL=http://x", "COPYRIGHT=(c)", "REPLAYGAIN_TRACK_GAIN=-3.20 dB", "mood=calm",
-                 "GENRE=Jazz", "\xE4\xB8\xAD=\xE6\x96\x87"};
+    s.entries = {"title=  Song  ",
+                 "artist=",
+                 "PERFORMER=Band",
+                 "Album=Record",
+                 "TRACKNUMBER=7/12",
+                 "DATE=2001",
+                 "GENRE=Rock",
+                 "DESCRIPTION=desc",
+                 "COMPOSER=Comp",
+                 "LYRICS=la la",
+                 "URL=http://x",
+                 "COPYRIGHT=(c)",
+                 "REPLAYGAIN_TRACK_GAIN=-3.20 dB",
+                 "mood=calm",
+                 "GENRE=Jazz",
+                 "\xE4\xB8\xAD=\xE6\x96\x87"};
     const TOggVorbis o = read(oggFile(s));
     EXPECT_EQ(o.title(), "Song");
     EXPECT_EQ(o.artist(), "Band");  // ARTIST empty: the performer
     EXPECT_EQ(o.album(), "Record");
     EXPECT_EQ(o.track(), 7);
     EXPECT_EQ(o.date(), "2001");
-    EXPECT_EQ(o.genre(), "Jazz");  // a later comment replaces an earlier one
+    EXPECT_EQ(o.genre(), "Jazz");    // a later comment replaces an earlier one
     EXPECT_EQ(o.comment(), "desc");  // COMMENT absent: the description
     EXPECT_EQ(o.composer(), "Comp");
     EXPECT_EQ(o.lyrics(), "la la");
     EXPECT_EQ(o.link(), "http://x");
     EXPECT_EQ(o.rightsNotice(), "(c)");
     const std::string zero(1, '\0');
-    EXPECT_EQ(o.otherComments(), "REPLAYGAIN_TRACK_GAIN=-3.20 dB" + zero + "MOOD=calm" + zero + "\xE4\xB8\xAD=\xE6\x96\x87");
+    EXPECT_EQ(o.otherComments(),
+              "REPLAYGAIN_TRACK_GAIN=-3.20 dB" + zero + "MOOD=calm" + zero + "\xE4\xB8\xAD=\xE6\x96\x87");
 
     s.entries = {"ARTIST=Main", "PERFORMER=Band", "COMMENT=c", "DESCRIPTION=d", "TRACKNUMBER=x7"};
     const TOggVorbis o2 = read(oggFile(s));

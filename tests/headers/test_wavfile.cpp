@@ -52,7 +52,7 @@ TEST(WAVfile, CanonicalHeaderFieldsAndDuration) {
 TEST(WAVfile, AcceptsPcmAdpcmAndExtensiblePcmOnly) {
     EXPECT_TRUE(read(wav(1, 1, 8000, 8, 8000)).valid());
     EXPECT_TRUE(read(wav(2, 1, 8000, 4, 4000)).valid());
-    EXPECT_FALSE(read(wav(3, 1, 8000, 32, 32000)).valid());  // IEEE float
+    EXPECT_FALSE(read(wav(3, 1, 8000, 32, 32000)).valid());   // IEEE float
     EXPECT_FALSE(read(wav(0x55, 1, 8000, 0, 1000)).valid());  // MP3 in RIFF
 
     const TWAVfile ext = read(extensible(1, 24, 288000));
@@ -125,7 +125,8 @@ TEST(WAVfile, SampleRatesAbove65535AreKept) {
 }
 
 TEST(WAVfile, FixturesAgreeWithFfprobe) {
-    for (const char* name : {"pcm16.wav", "pcm8-stereo.wav", "pcm24-extensible.wav", "riff-size-ffffffff.wav"}) {
+    for (const char* name :
+         {"pcm16.wav", "pcm8-stereo.wav", "pcm24-extensible.wav", "riff-size-ffffffff.wav"}) {
         SCOPED_TRACE(name);
         TWAVfile w;
         ASSERT_TRUE(w.ReadFromFile(fixture(name)));

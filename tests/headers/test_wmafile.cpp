@@ -27,17 +27,19 @@ std::string fileProperties(uint32_t maxBitRate) {
 }
 
 std::string streamProperties(uint16_t channels, uint32_t rate, uint32_t avgBytes) {
-    return object(kStreamProps, std::string(54, '\0') + le16(0x161) + le16(channels) + le32(rate) + le32(avgBytes) +
-                                    le16(1) + le16(16) + le16(0));
+    return object(kStreamProps, std::string(54, '\0') + le16(0x161) + le16(channels) + le32(rate) +
+                                    le32(avgBytes) + le16(1) + le16(16) + le16(0));
 }
 
-std::string utf16(const std::string& utf8) { return qtext::utf8ToUtf16le(utf8) + std::string(2, '\0'); }
+std::string utf16(const std::string& utf8) {
+    return qtext::utf8ToUtf16le(utf8) + std::string(2, '\0');
+}
 
 std::string content(const std::string& title, const std::string& author, const std::string& rights,
                     const std::string& description) {
-    const std::vector<std::string> s = {title.empty() ? "" : utf16(title), author.empty() ? "" : utf16(author),
-                                        rights.empty() ? "" : utf16(rights),
-                                        description.empty() ? "" : utf16(description), ""};
+    const std::vector<std::string> s = {
+        title.empty() ? "" : utf16(title), author.empty() ? "" : utf16(author),
+        rights.empty() ? "" : utf16(rights), description.empty() ? "" : utf16(description), ""};
     std::string body;
     for (const auto& x : s) body += le16(uint16_t(x.size()));
     for (const auto& x : s) body += x;
@@ -59,7 +61,8 @@ std::string extended(const std::vector<Descriptor>& ds) {
     return object(kExtended, body);
 }
 
-std::string asf(const std::vector<std::string>& objects, uint32_t count = 0xFFFFFFFF, size_t dataBytes = 1000) {
+std::string asf(const std::vector<std::string>& objects, uint32_t count = 0xFFFFFFFF,
+                size_t dataBytes = 1000) {
     std::string body;
     for (const auto& o : objects) body += o;
     if (count == 0xFFFFFFFF) {  // count the objects, some strings hold two
@@ -79,7 +82,9 @@ TWMAfile read(const std::string& bytes, bool* ok = nullptr) {
     return w;
 }
 
-std::string basicStream() { return fileProperties(64000) + streamProperties(2, 44100, 8000); }
+std::string basicStream() {
+    return fileProperties(64000) + streamProperties(2, 44100, 8000);
+}
 
 }  // namespace
 
@@ -95,7 +100,8 @@ TEST(WMAfile, PropertiesObjectsGiveTheTechnicalData) {
 }
 
 TEST(WMAfile, ContentDescriptionStrings) {
-    const TWMAfile w = read(asf({content("  My Title ", "\xE4\xB8\xAD\xE6\x96\x87", "Rights", "Words"), basicStream()}));
+    const TWMAfile w =
+        read(asf({content("  My Title ", "\xE4\xB8\xAD\xE6\x96\x87", "Rights", "Words"), basicStream()}));
     ASSERT_TRUE(w.valid());
     EXPECT_EQ(w.title(), "My Title");
     EXPECT_EQ(w.artist(), "\xE4\xB8\xAD\xE6\x96\x87");
