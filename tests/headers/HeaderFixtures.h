@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -28,6 +29,19 @@ inline double ffprobeDuration(const std::string& name) {
     while (in >> file >> seconds)
         if (file == name) return seconds;
     return -1;
+}
+
+// What mutagen read of a fixture's field (recorded by make-headers.sh), or
+// nullopt when it read no such field.
+inline std::optional<std::string> mutagenField(const std::string& file, const std::string& field) {
+    std::ifstream in(fixture("mutagen.txt"));
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t a = line.find('\t'), b = line.find('\t', a + 1);
+        if (a == std::string::npos || b == std::string::npos) continue;
+        if (line.substr(0, a) == file && line.substr(a + 1, b - a - 1) == field) return line.substr(b + 1);
+    }
+    return std::nullopt;
 }
 
 inline std::string le16(uint16_t v) {

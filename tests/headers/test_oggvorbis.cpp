@@ -233,3 +233,21 @@ TEST(OggVorbis, FixturesAgreeWithFfprobe) {
     ASSERT_TRUE(o.ReadFromFile(fixture("id3-vorbis.ogg")));
     EXPECT_EQ(o.id3v2Size(), 1034);
 }
+
+TEST(OggVorbis, CommentsAgreeWithMutagen) {
+    TOggVorbis o;
+    ASSERT_TRUE(o.ReadFromFile(fixture("vorbis.ogg")));
+    const auto m = [](const char* field) { return mutagenField("vorbis.ogg", field).value_or("<none>"); };
+    EXPECT_EQ(o.title(), m("title"));
+    EXPECT_EQ(o.artist(), m("artist"));
+    EXPECT_EQ(o.album(), m("album"));
+    EXPECT_EQ(o.date(), m("date"));
+    EXPECT_EQ(o.genre(), m("genre"));
+    EXPECT_EQ(o.comment(), m("comment"));
+    EXPECT_EQ(o.vendor(), m("VENDOR"));
+    // The track is the number before the "/" of the whole "7/12".
+    EXPECT_EQ(std::to_string(o.track()), m("tracknumber").substr(0, m("tracknumber").find('/')));
+    // Unknown names are kept upper-cased as NAME=value (mutagen folds them to
+    // lower case).
+    EXPECT_EQ(o.otherComments(), "REPLAYGAIN_TRACK_GAIN=" + m("replaygain_track_gain"));
+}

@@ -191,3 +191,19 @@ TEST(WMAfile, FixtureFromTheEncoder) {
     EXPECT_DOUBLE_EQ(w.duration(), size * 8 / 32000);
     EXPECT_GT(w.duration(), ffprobeDuration("wma.wma"));
 }
+
+TEST(WMAfile, AttributesAgreeWithMutagen) {
+    TWMAfile w;
+    ASSERT_TRUE(w.ReadFromFile(fixture("wma.wma")));
+    const auto m = [](const char* field) { return mutagenField("wma.wma", field).value_or("<none>"); };
+    EXPECT_EQ(w.title(), m("Title"));
+    EXPECT_EQ(w.artist(), m("Author"));
+    EXPECT_EQ(w.album(), m("WM/AlbumTitle"));
+    EXPECT_EQ(w.genre(), m("WM/Genre"));
+    // Differences on purpose: only "WM/Description" and "WM/Year" feed the
+    // comment and the year; this encoder writes "Description" and "date".
+    EXPECT_EQ(m("Description"), "WMA Comment");
+    EXPECT_EQ(w.comment(), "");
+    EXPECT_EQ(m("date"), "1999");
+    EXPECT_EQ(w.year(), "");
+}
