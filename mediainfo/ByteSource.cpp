@@ -1,8 +1,10 @@
 #include "mediainfo/ByteSource.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace mediainfo {
@@ -31,8 +33,19 @@ FileSource::FileSource(const std::string& path) : m_file(std::fopen(path.c_str()
 
 size_t FileSource::readAt(uint64_t offset, void* out, size_t count) {
     if (!m_file || offset >= m_size) return 0;
-    if (fseeko(m_file.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
-    return std::fread(out, 1, count, m_file.get());
+    // Positioned reads on the descriptor: one system call per read instead of
+    // a seek and a buffered read (the readers jump between the start and the
+    // end of the file). The stream's own buffer is never used.
+    const int fd = fileno(m_file.get());
+    count = static_cast<size_t>(std::min<uint64_t>(count, m_size - offset));
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = pread(fd, static_cast<char*>(out) + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
 }
 
 }  // namespace mediainfo

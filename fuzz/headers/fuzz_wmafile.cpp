@@ -1,0 +1,15 @@
+// Feeds arbitrary bytes to the ASF header reader.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "mediainfo/WMAfile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    mediainfo::MemorySource src(std::string_view(reinterpret_cast<const char*>(data), size));
+    mediainfo::TWMAfile w;
+    w.ReadFromSource(src);
+    volatile double d = w.duration();
+    (void)d;
+    return 0;
+}
