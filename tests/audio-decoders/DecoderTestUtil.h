@@ -132,6 +132,7 @@ public:
         std::error_code ec;
         std::filesystem::remove_all(m_path, ec);
     }
+    std::string path() const { return m_path.string(); }
     std::string write(const std::string& name, const std::string& bytes) const {
         const auto p = m_path / name;
         std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
