@@ -26,6 +26,12 @@ TEST(MusicDecoder, RendersTheWholeSongOnceWithItsScannedLength) {
     const ToneStats t = measureTone(s, 2, 0, kMusicRate, 20000);
     EXPECT_NEAR(t.frequency, 259.0, 3.0);
     EXPECT_GT(t.rms, 0.05);
+    // The song name from the header, and the sample names as the message.
+    EXPECT_EQ(d->tags(codes::kTagMusicName), std::string_view("quillet test tune\0", 18));
+    const auto message = d->tags(codes::kTagMusicMessage);
+    ASSERT_TRUE(message);
+    EXPECT_NE(message->find("sine"), std::string_view::npos);
+    EXPECT_FALSE(d->tags(codes::kTagOgg));
 }
 
 TEST(MusicDecoder, SeekLandsOnTheFrame) {
