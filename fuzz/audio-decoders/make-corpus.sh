@@ -20,5 +20,5 @@ sox "$tmp/m.wav" corpus/sndfile/mono.aiff
 sox "$tmp/m.wav" corpus/sndfile/mono.flac
 sox "$tmp/m.wav" -e ima-adpcm corpus/sndfile/adpcm.wav
 ffmpeg -loglevel error -y -i "$tmp/m.wav" -c:a libopus -b:a 6k corpus/sndfile/mono.opus
-cp "$fix/tune.mod" corpus/music/tune.mod
+cp "$fix/tune.mod" "$fix/tune.s3m" corpus/music/
 du -sh corpus/*
