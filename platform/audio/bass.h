@@ -112,24 +112,25 @@ typedef DWORD HPLUGIN;  /* a loaded add-on */
 #define BASS_CTYPE_STREAM_MP1 0x10003
 #define BASS_CTYPE_STREAM_MP2 0x10004
 #define BASS_CTYPE_STREAM_MP3 0x10005
-#define BASS_CTYPE_STREAM_AIFF 0x10006
-#define BASS_CTYPE_STREAM_SNDFILE 0x10007 /* other formats read by libsndfile */
+#define BASS_CTYPE_STREAM_WAV_PCM 0x10010   /* WAV, integer PCM */
+#define BASS_CTYPE_STREAM_WAV_FLOAT 0x10011 /* WAV, IEEE float */
+#define BASS_CTYPE_STREAM_WAV 0x10012       /* WAV, other encodings (ADPCM, A-law...) */
+#define BASS_CTYPE_STREAM_AIFF 0x10013
+#define BASS_CTYPE_STREAM_FLAC 0x10014
+#define BASS_CTYPE_STREAM_FLAC_OGG 0x10015
+#define BASS_CTYPE_STREAM_OPUS 0x10016
+#define BASS_CTYPE_STREAM_SNDFILE 0x1001F /* other formats libsndfile reads (AU, CAF, W64...) */
 #define BASS_CTYPE_STREAM_CD 0x10200
 #define BASS_CTYPE_STREAM_WMA 0x10300
 #define BASS_CTYPE_STREAM_WMA_MP3 0x10301
-#define BASS_CTYPE_STREAM_FLAC 0x10900
 #define BASS_CTYPE_STREAM_AAC 0x10B00
-#define BASS_CTYPE_STREAM_OPUS 0x11200
-#define BASS_CTYPE_STREAM_WAV 0x40000 /* WAV, format tag in the low word */
-#define BASS_CTYPE_STREAM_WAV_PCM 0x50001
-#define BASS_CTYPE_STREAM_WAV_FLOAT 0x50003
-#define BASS_CTYPE_MUSIC_MOD 0x20000
-#define BASS_CTYPE_MUSIC_MTM 0x20001
-#define BASS_CTYPE_MUSIC_S3M 0x20002
-#define BASS_CTYPE_MUSIC_XM 0x20003
-#define BASS_CTYPE_MUSIC_IT 0x20004
-#define BASS_CTYPE_MUSIC_MO3 0x00100 /* added to a music type */
-#define BASS_CTYPE_MUSIC_UMX 0x20005
+#define BASS_CTYPE_MUSIC_MOD 0x20001
+#define BASS_CTYPE_MUSIC_MTM 0x20002
+#define BASS_CTYPE_MUSIC_S3M 0x20003
+#define BASS_CTYPE_MUSIC_XM 0x20004
+#define BASS_CTYPE_MUSIC_IT 0x20005
+#define BASS_CTYPE_MUSIC_OTHER 0x2000F /* other module formats (UMX...) */
+#define BASS_CTYPE_MUSIC_MO3 0x00100   /* added to a music type: the module came from an MO3 file */
 /* True for the tracker-module types (opened by BASS_MusicLoad only). */
 #define BASS_CTYPE_IS_MUSIC(t) ((((t) & ~BASS_CTYPE_MUSIC_MO3) & 0xFFFF0000u) == 0x20000u)
 
