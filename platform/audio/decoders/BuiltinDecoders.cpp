@@ -1,0 +1,17 @@
+#include "platform/audio/decoders/BuiltinDecoders.h"
+
+#include "platform/audio/decoders/MpegDecoder.h"
+#include "platform/audio/decoders/SndfileDecoder.h"
+#include "platform/audio/decoders/VorbisDecoder.h"
+
+namespace qaudio {
+
+std::vector<std::unique_ptr<DecoderFactory>> builtinDecoderFactories() {
+    std::vector<std::unique_ptr<DecoderFactory>> list;
+    list.push_back(std::make_unique<VorbisDecoderFactory>());
+    list.push_back(std::make_unique<SndfileDecoderFactory>());
+    list.push_back(std::make_unique<MpegDecoderFactory>());
+    return list;
+}
+
+}  // namespace qaudio
