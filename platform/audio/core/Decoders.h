@@ -20,7 +20,10 @@ struct OpenedDecoder {
 
 class DecoderRegistry {
 public:
-    void addBuiltin(std::unique_ptr<DecoderFactory> factory);
+    // What a factory opens: offered to BASS_StreamCreateFile, to
+    // BASS_MusicLoad, or to both (add-ons: their decoders' channel types decide).
+    enum class Kind { Streams, Music, Any };
+    void addBuiltin(std::unique_ptr<DecoderFactory> factory, Kind kind);
     void addPlugin(const DecoderFactory* factory, HPLUGIN plugin, std::shared_ptr<void> library);
     // Forgets an add-on's factories (all add-ons' when plugin is 0).
     void removePlugin(HPLUGIN plugin);
@@ -32,6 +35,7 @@ public:
 private:
     struct Entry {
         const DecoderFactory* factory;
+        Kind kind;
         HPLUGIN plugin;
         std::shared_ptr<void> library;
     };
