@@ -70,7 +70,8 @@ BASSDEF(HPLUGIN) BASS_PluginLoad(const char* file, DWORD flags) {
     if (!file || (flags & BASS_UNICODE)) return failHandle(BASS_ERROR_FILEOPEN);
     return guarded<HPLUGIN>(0, [&] {
         HPLUGIN h = 0;
-        return valueOr<HPLUGIN>(lib().loadPlugin(file, h), h, 0);
+        const int status = lib().loadPlugin(file, h);
+        return valueOr<HPLUGIN>(status, h, 0);
     });
 }
 
@@ -81,7 +82,8 @@ BASSDEF(BOOL) BASS_PluginFree(HPLUGIN handle) {
 BASSDEF(HSTREAM) BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC proc, void* user) {
     return guarded<HSTREAM>(0, [&] {
         DWORD h = 0;
-        return valueOr<HSTREAM>(lib().createUserStream(freq, chans, flags, proc, user, h), h, 0);
+        const int status = lib().createUserStream(freq, chans, flags, proc, user, h);
+        return valueOr<HSTREAM>(status, h, 0);
     });
 }
 
@@ -115,7 +117,8 @@ BASSDEF(QWORD) BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
         auto c = lib().find(handle);
         if (!c || c->isMusic()) return failQword(BASS_ERROR_HANDLE);
         QWORD pos = 0;
-        return valueOr<QWORD>(c->filePosition(mode, pos), pos, QWORD(-1));
+        const int status = c->filePosition(mode, pos);
+        return valueOr<QWORD>(status, pos, QWORD(-1));
     });
 }
 
@@ -196,7 +199,8 @@ BASSDEF(QWORD) BASS_ChannelGetLength(DWORD handle, DWORD mode) {
     if (!c) return failQword(BASS_ERROR_HANDLE);
     if (mode != BASS_POS_BYTE) return failQword(BASS_ERROR_NOTAVAIL);
     QWORD bytes = 0;
-    return valueOr<QWORD>(c->length(bytes), bytes, QWORD(-1));
+    const int status = c->length(bytes);
+        return valueOr<QWORD>(status, bytes, QWORD(-1));
 }
 
 BASSDEF(QWORD) BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
@@ -204,7 +208,8 @@ BASSDEF(QWORD) BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
     if (!c) return failQword(BASS_ERROR_HANDLE);
     if (mode != BASS_POS_BYTE) return failQword(BASS_ERROR_NOTAVAIL);
     QWORD bytes = 0;
-    return valueOr<QWORD>(c->position(bytes), bytes, QWORD(-1));
+    const int status = c->position(bytes);
+        return valueOr<QWORD>(status, bytes, QWORD(-1));
 }
 
 BASSDEF(BOOL) BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
@@ -246,7 +251,8 @@ BASSDEF(DWORD) BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
         auto c = lib().find(handle);
         if (!c) return failDword(BASS_ERROR_HANDLE);
         DWORD n = 0;
-        return valueOr<DWORD>(c->getData(buffer, length, n), n, DWORD(-1));
+        const int status = c->getData(buffer, length, n);
+        return valueOr<DWORD>(status, n, DWORD(-1));
     });
 }
 
@@ -273,7 +279,8 @@ BASSDEF(HSYNC) BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPR
         auto c = lib().find(handle);
         if (!c) return failHandle(BASS_ERROR_HANDLE);
         HSYNC s = 0;
-        return valueOr<HSYNC>(c->setSync(type, param, proc, user, s), s, 0);
+        const int status = c->setSync(type, param, proc, user, s);
+        return valueOr<HSYNC>(status, s, 0);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -160,7 +161,8 @@ int Library::createFileStream(const std::string& path, DWORD flags, bool music, 
     {
         // A file that cannot be read is reported as such, not as an unknown format.
         FdCloser probe{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-        if (probe.fd < 0) return BASS_ERROR_FILEOPEN;
+        struct stat st;
+        if (probe.fd < 0 || ::fstat(probe.fd, &st) != 0 || !S_ISREG(st.st_mode)) return BASS_ERROR_FILEOPEN;
     }
     OpenedDecoder opened = m_decoders.open(path, flags, music);
     if (!opened.decoder) return BASS_ERROR_FILEFORM;
