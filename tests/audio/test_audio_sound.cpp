@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -92,7 +93,7 @@ Heard analyse(const std::vector<float>& s) {
         sound.push_back(rms.back() > 0.05);
     }
     Heard h;
-    size_t first = sound.size(), last = 0, blocks = 0, gap = 0, crossings = 0;
+    size_t first = sound.size(), last = 0, blocks = 0, gap = 0;
     double energy = 0;
     for (size_t b = 0; b < sound.size(); ++b) {
         if (!sound[b]) continue;
@@ -101,13 +102,23 @@ Heard analyse(const std::vector<float>& s) {
         last = b;
         ++blocks;
         energy += rms[b] * rms[b];
-        for (size_t i = b * block + 1; i < (b + 1) * block; ++i) crossings += (s[i - 1] < 0) != (s[i] < 0);
     }
     if (!blocks) return h;
     h.soundSeconds = blocks / 100.0;
     h.longestGap = gap / 100.0;
-    h.frequency = crossings / 2.0 / h.soundSeconds;
     h.rms = std::sqrt(energy / blocks);
+    // Frequency: rising zero crossings over the first 500 ms of steady tone,
+    // from the first crossing to the last one counted.
+    const size_t from = (first + 5) * block, to = std::min(s.size(), from + size_t(kRate / 2));
+    size_t firstCross = 0, lastCross = 0, rising = 0;
+    for (size_t i = from + 1; i < to; ++i) {
+        if (s[i - 1] < 0 && s[i] >= 0) {
+            if (!rising) firstCross = i;
+            lastCross = i;
+            ++rising;
+        }
+    }
+    if (rising > 1) h.frequency = (rising - 1) * kRate / double(lastCross - firstCross);
     return h;
 }
 
@@ -149,6 +160,8 @@ Heard playAndRecord(DWORD channel) {
 }
 
 void expectTone(const Heard& h) {
+    std::printf("heard %.2f s of tone, longest gap %.2f s, %.1f Hz, rms %.3f\n", h.soundSeconds, h.longestGap,
+                h.frequency, h.rms);
     EXPECT_NEAR(h.soundSeconds, kToneSeconds, 0.2);
     EXPECT_NEAR(h.longestGap, 1.0, 0.2);
     EXPECT_NEAR(h.frequency, 1000.0, 10.0);
