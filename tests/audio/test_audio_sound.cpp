@@ -149,8 +149,17 @@ Heard playAndRecord(DWORD channel) {
     std::this_thread::sleep_for(300ms);
     SyncProbe end;
     EXPECT_NE(end.attach(channel, BASS_SYNC_END), 0u);
+    const int64_t t0 = nowUs();
     EXPECT_TRUE(BASS_ChannelPlay(channel, FALSE));
     std::this_thread::sleep_for(1s);
+    // With a 3 s playback buffer configured, no more than ~150 ms is queued
+    // ahead of the ear, and the position is what has been heard.
+    const DWORD ahead = BASS_ChannelGetData(channel, nullptr, BASS_DATA_AVAILABLE);
+    EXPECT_LE(ahead, DWORD(kRate * 4 * 0.15));
+    const double position = positionSeconds(channel);
+    const double elapsed = double(nowUs() - t0) / 1e6;
+    std::printf("after %.3f s: position %.3f s, %.1f ms queued\n", elapsed, position, ahead / (kRate * 4) * 1000);
+    EXPECT_NEAR(position, elapsed, 0.15);
     EXPECT_TRUE(BASS_ChannelPause(channel));
     std::this_thread::sleep_for(1s);
     EXPECT_TRUE(BASS_ChannelPlay(channel, FALSE));

@@ -122,7 +122,7 @@ const char* Channel::tags(DWORD type) {
 DWORD Channel::activeState() {
     if (isDecoding()) return m_ended ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
     std::lock_guard lock(m_state);
-    switch (m_play) {
+    switch (m_play.load()) {
     case State::Stopped:
         return BASS_ACTIVE_STOPPED;
     case State::Paused:
@@ -217,7 +217,7 @@ void Channel::completeStopLocked() {
     m_stopPending = false;
     Output* out = m_out.load();
     if (!out) return;
-    const uint64_t heard = heardFrames();
+    const uint64_t heard = heardFrames(true);
     out->flush();
     out->setPaused(true);  // a stopped channel leaves the server idle
     // What was decoded but not heard is decoded again on the next play.
@@ -226,10 +226,10 @@ void Channel::completeStopLocked() {
     m_history.clear();
 }
 
-uint64_t Channel::heardFrames() {
+uint64_t Channel::heardFrames(bool live) {
     const uint64_t decoded = m_srcPos.load();
     Output* out = m_out.load();
-    if (!out) return decoded;
+    if (!out || !live) return decoded;
     const uint64_t queued = out->queuedFrames();
     return decoded > queued ? decoded - queued : 0;
 }
@@ -241,7 +241,7 @@ int Channel::length(QWORD& bytes) {
 }
 
 int Channel::position(QWORD& bytes) {
-    bytes = heardFrames() * m_format.bytesPerFrame();
+    bytes = heardFrames(m_play.load() != State::Stopped) * m_format.bytesPerFrame();
     return BASS_OK;
 }
 

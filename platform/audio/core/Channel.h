@@ -123,7 +123,9 @@ private:
     size_t pullLocked(float* out, size_t frames);
     // Flushes the output and rewinds the source to what was heard. Caller holds m_pipe.
     void completeStopLocked();
-    uint64_t heardFrames();
+    // The frame being heard: decoded frames less what the output still
+    // queues. A stopped channel's output holds nothing of it any more.
+    uint64_t heardFrames(bool live);
     float gain() const;
     void applyGain(float* frames, size_t count, float from, float to) const;
     int ensureOutput();
@@ -159,7 +161,7 @@ private:
     // Guarded by m_state.
     std::mutex m_state;
     std::condition_variable m_wake;
-    State m_play = State::Stopped;
+    std::atomic<State> m_play{State::Stopped};  // written under m_state, read anywhere
     uint64_t m_generation = 0;  // bumped by every control call
     bool m_quit = false;
     bool m_freed = false;
