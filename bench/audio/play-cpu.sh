@@ -17,7 +17,7 @@ for run in 1 2 3; do
   tpid=$!
   o=$("$bin/bench_audio_play" "$file" "$secs")
   wait $tpid || true
-  t=$(awk '{print $1 + $2}' "$out")
+  t=$(tail -n 1 "$out" | awk '{print $1 + $2}')
   rm -f "$out"
   echo "run $run: ours $o s, mpg123 $t s"
   ours+=("$o") theirs+=("$t")

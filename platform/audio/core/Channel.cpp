@@ -16,8 +16,8 @@ thread_local const Channel* t_pipeOwner = nullptr;
 
 // Output chunks: the thread waits for room for at least kMinChunkMs and
 // writes at most kMaxChunkMs at a time.
-constexpr uint32_t kMinChunkMs = 10;
-constexpr uint32_t kMaxChunkMs = 20;
+constexpr uint32_t kMinChunkMs = 40;
+constexpr uint32_t kMaxChunkMs = 60;
 // How long the output thread waits before asking a user stream that had no
 // data again.
 constexpr auto kStarvedRetry = std::chrono::milliseconds(10);

@@ -182,8 +182,9 @@ std::unique_ptr<Output> PulseDevice::openOutput(const SampleFormat& format, uint
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(uint64_t(format.rate) * targetMs / 1000) * frameBytes;
     attr.prebuf = uint32_t(-1);
-    // Requests of about a fifth of the queue: few wake-ups, prompt refills.
-    attr.minreq = std::max<uint32_t>(frameBytes, attr.tlength / 5 / frameBytes * frameBytes);
+    // Requests of 40 % of the queue: the writer wakes a few times per queue
+    // length and refills in large pieces, while 60 % stays queued.
+    attr.minreq = std::max<uint32_t>(frameBytes, attr.tlength * 2 / 5 / frameBytes * frameBytes);
     attr.fragsize = uint32_t(-1);
 
     LoopLock lock(m_loop);
