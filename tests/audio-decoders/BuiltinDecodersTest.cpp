@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/audio/decoders/BuiltinDecoders.h"
 #include "platform/audio/decoders/Codes.h"
@@ -42,6 +43,11 @@ TEST(BuiltinDecoders, NoStreamFactoryTakesModulesOrJunk) {
     EXPECT_FALSE(probe(dir.write("text.mp3", std::string(3000, 'a'))));
     EXPECT_FALSE(probe(dir.path() + "/does-not-exist.mp3"));
     EXPECT_FALSE(probe(dir.path()));
+    // A FIFO with no writer: refused at once rather than waited on.
+    const std::string fifo = dir.path() + "/fifo.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(probe(fifo));
+    EXPECT_FALSE(openMusic(fifo, 0));
 }
 
 }  // namespace

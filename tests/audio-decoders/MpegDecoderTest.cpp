@@ -64,7 +64,17 @@ TEST(MpegDecoder, SeeksExactlyToTheSample) {
         SCOPED_TRACE(name);
         expectSeeksExact([&] { return openMpeg(name); }, targets);
     }
-    expectSeeksExact([] { return openMpeg("tone-mono22k.mp3"); }, {0, 13000, 576, kMonoToneFrames});
+    // Small frames that lean on the bit reservoir; targets all over.
+    std::vector<uint64_t> spread;
+    for (uint64_t t = 0; t < 48000; t += 2311) {
+        spread.push_back(t);
+    }
+    spread.push_back(4608);
+    spread.push_back(17);
+    expectSeeksExact([] { return openMpeg("noise-mpeg2-stereo.mp3"); }, spread, 1200);
+    // Mono MPEG-2: the right samples, but libmpg123's mono synthesis may
+    // round the last bit differently after a seek (far below 16-bit output).
+    expectSeeksExact([] { return openMpeg("tone-mono22k.mp3"); }, {0, 13000, 576, kMonoToneFrames}, 3000, 1e-6f);
 }
 
 TEST(MpegDecoder, FileWithoutInfoHeaderGetsExactLengthFromPrescan) {

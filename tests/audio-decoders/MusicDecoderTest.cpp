@@ -9,23 +9,41 @@ namespace {
 
 using namespace qaudio::test;
 
-// tune.mod: one pattern of 64 rows at speed 6, tempo 125 (0.12 s a row).
+// tune.mod, tune.s3m: one pattern of 64 rows at speed 6, tempo 125 (0.12 s
+// a row).
 constexpr uint64_t kTuneFrames = 64 * 5292;
 
 TEST(MusicDecoder, RendersTheWholeSongOnceWithItsScannedLength) {
-    auto d = openMusic(fixture("tune.mod"), codes::kMusicPrescan);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->sampleRate(), kMusicRate);
-    EXPECT_EQ(d->channels(), 2u);
-    EXPECT_EQ(d->channelType(), codes::kCtypeMusicMod);
-    ASSERT_TRUE(d->lengthFrames());
-    EXPECT_EQ(*d->lengthFrames(), kTuneFrames);
-    const auto s = decodeAll(*d, 4000);
-    EXPECT_EQ(s.size(), kTuneFrames * 2);
-    // A 32-byte sine cycle at period 428: 3546895 / 428 / 32 = 259 Hz.
-    const ToneStats t = measureTone(s, 2, 0, kMusicRate, 20000);
-    EXPECT_NEAR(t.frequency, 259.0, 3.0);
-    EXPECT_GT(t.rms, 0.05);
+    struct Case {
+        const char* name;
+        uint32_t ctype;
+        double frequency;
+        std::string_view title;
+    };
+    // A 32-byte sine cycle: at period 428 (MOD) 3546895 / 428 / 32 = 259 Hz;
+    // at C-4 with C2SPD 8363 (S3M) 8363 / 32 = 261 Hz.
+    for (const Case& c : {Case{"tune.mod", codes::kCtypeMusicMod, 259.0, {"quillet test tune\0", 18}},
+                          Case{"tune.s3m", codes::kCtypeMusicS3m, 261.3, {"quillet s3m tune\0", 17}}}) {
+        SCOPED_TRACE(c.name);
+        auto d = openMusic(fixture(c.name), codes::kMusicPrescan);
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->sampleRate(), kMusicRate);
+        EXPECT_EQ(d->channels(), 2u);
+        EXPECT_EQ(d->channelType(), c.ctype);
+        ASSERT_TRUE(d->lengthFrames());
+        EXPECT_EQ(*d->lengthFrames(), kTuneFrames);
+        const auto s = decodeAll(*d, 4000);
+        EXPECT_EQ(s.size(), kTuneFrames * 2);
+        const ToneStats t = measureTone(s, 2, 0, kMusicRate, 20000);
+        EXPECT_NEAR(t.frequency, c.frequency, 3.0);
+        EXPECT_GT(t.rms, 0.05);
+        // The song name from the header, and the sample names as the message.
+        EXPECT_EQ(d->tags(codes::kTagMusicName), c.title);
+        const auto message = d->tags(codes::kTagMusicMessage);
+        ASSERT_TRUE(message);
+        EXPECT_NE(message->find("sine"), std::string_view::npos);
+        EXPECT_FALSE(d->tags(codes::kTagOgg));
+    }
 }
 
 TEST(MusicDecoder, SeekLandsOnTheFrame) {

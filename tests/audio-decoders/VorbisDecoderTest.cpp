@@ -58,6 +58,11 @@ TEST(VorbisDecoder, CommentsAsNulSeparatedSeries) {
     for (const char* want : {"TITLE=Tone Title", "ARTIST=Tone Artist", "ALBUM=Tone Album"}) {
         EXPECT_NE(std::find(entries.begin(), entries.end(), want), entries.end()) << want;
     }
+    const auto vendor = d->tags(codes::kTagVendor);
+    ASSERT_TRUE(vendor);
+    EXPECT_EQ(vendor->substr(0, 7), "Xiph.Or");
+    EXPECT_EQ(vendor->back(), '\0');
+    EXPECT_EQ(vendor->find('\0'), vendor->size() - 1);
     EXPECT_FALSE(d->tags(codes::kTagId3));
     EXPECT_FALSE(d->tags(codes::kTagId3v2));
 }

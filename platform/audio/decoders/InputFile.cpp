@@ -1,6 +1,8 @@
 #include "platform/audio/decoders/InputFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -91,13 +93,21 @@ std::string InputFile::peek(uint64_t offset, size_t count) {
 }
 
 std::unique_ptr<InputFile> InputFile::openPath(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
+    // Opened non-blocking first: opening a FIFO for reading would otherwise
+    // wait for a writer. Only a regular file goes on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         return nullptr;
     }
     struct stat st {};
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        std::fclose(f);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = fdopen(fd, "rb");
+    if (f == nullptr) {
+        ::close(fd);
         return nullptr;
     }
     return std::make_unique<FileInput>(f, static_cast<uint64_t>(st.st_size));

@@ -205,11 +205,17 @@ private:
     uint64_t fileSize() const override { return m_in->size(); }
 
     // MPEG frames decoded and dropped before a seek target. Decoding from
-    // that far back fills the bit reservoir (at most 511 bytes: 5 frames at
-    // the lowest bit rate), the overlap of the inverse MDCT and the
-    // synthesis filter exactly as a decode from the start would, so the
-    // samples after a seek are bit-identical to those of a straight decode.
-    static constexpr uint64_t kPrerollMpegFrames = 8;
+    // that far back fills the bit reservoir (at most 511 bytes in MPEG-1,
+    // 255 in MPEG-2: 11 frames of 24 bytes at 8 kbit/s and 24 kHz) and the
+    // overlap of the inverse MDCT and the synthesis filter as a decode from
+    // the start would.
+    static constexpr uint64_t kPrerollMpegFrames = 12;
+    // The decoding restarts on a frame number that is a multiple of this,
+    // from a freshly opened decoder, so the decoder's alternating buffers
+    // (which depend on how many granules it has decoded) are in the same
+    // phase as in a straight decode: the samples after a seek are then
+    // bit-identical to those of a straight decode, not just close.
+    static constexpr uint64_t kSeekAlignFrames = 16;
 
     // (Re)opens libmpg123 on the window, at the start of the audio.
     bool openHandle() {
@@ -217,28 +223,47 @@ private:
         return m_in->seek(m_window.begin) && mpg123_open_handle(m_mh.get(), &m_window) == MPG123_OK;
     }
 
+    // Reopens with a fresh decoder state, keeping the seek index already
+    // built (so a seek need not parse the file up to the target again).
+    bool reopen() {
+        off_t* offsets = nullptr;
+        off_t step = 0;
+        size_t fill = 0;
+        std::vector<off_t> index;
+        if (mpg123_index(m_mh.get(), &offsets, &step, &fill) == MPG123_OK && offsets != nullptr) {
+            index.assign(offsets, offsets + fill);
+        }
+        if (!openHandle()) {
+            return false;
+        }
+        if (!index.empty()) {
+            mpg123_set_index(m_mh.get(), index.data(), step, index.size());
+        }
+        return true;
+    }
+
     // Positions the decoder at `frame` so that what follows is what a
     // straight decode gives there.
     bool moveTo(uint64_t frame) {
         m_ended = false;
-        const uint64_t preroll = kPrerollMpegFrames * m_samplesPerFrame;
-        uint64_t from = 0;
-        if (frame <= preroll) {
-            // Near the start only a fresh decoder state is the same.
-            if (!openHandle()) {
-                m_ended = true;
-                return false;
-            }
-        } else {
-            from = frame - preroll;
-            if (mpg123_seek(m_mh.get(), static_cast<off_t>(from), SEEK_SET) != static_cast<off_t>(from)) {
-                return false;
-            }
+        if (!reopen()) {
+            m_ended = true;
+            return false;
         }
-        m_scratch.resize(static_cast<size_t>(std::min<uint64_t>(preroll, 4096)) * m_channels);
-        const uint64_t block = m_scratch.size() / m_channels;
+        const uint64_t mpegFrame = frame / m_samplesPerFrame;
+        uint64_t from = 0;
+        if (mpegFrame > kPrerollMpegFrames) {
+            const uint64_t restart = (mpegFrame - kPrerollMpegFrames) / kSeekAlignFrames * kSeekAlignFrames;
+            const off_t at = mpg123_seek_frame(m_mh.get(), static_cast<off_t>(restart), SEEK_SET);
+            const off_t sample = at < 0 ? -1 : mpg123_tell(m_mh.get());
+            if (sample < 0 || static_cast<uint64_t>(sample) > frame) {
+                return false;
+            }
+            from = static_cast<uint64_t>(sample);
+        }
+        m_scratch.resize(4096 * m_channels);
         for (uint64_t left = frame - from; left > 0;) {
-            const uint64_t got = decode(m_scratch.data(), std::min(left, block));
+            const uint64_t got = decode(m_scratch.data(), std::min<uint64_t>(left, 4096));
             if (got == 0) {
                 return false;
             }

@@ -4,7 +4,8 @@
 // gapless: the encoder delay and padding that a LAME/Info header declares
 // are removed, so the length equals the encoder's input. Seeking is exact to
 // the sample, and the samples after a seek are bit-identical to a straight
-// decode. The length is exact when the file has a Xing/Info/VBRI header or
+// decode (mono MPEG-2/2.5 streams: within 1e-6, libmpg123's mono synthesis
+// rounds the last bit by its history). The length is exact when the file has a Xing/Info/VBRI header or
 // when the caller asks for a prescan (kStreamPrescan, which also finds the
 // true end of a truncated file); otherwise it is libmpg123's estimate from
 // the file size and bit rate. The first seek scans the file once so that a

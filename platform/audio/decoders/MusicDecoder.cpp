@@ -45,6 +45,8 @@ class MusicDecoder final : public Decoder {
 public:
     MusicDecoder(ModulePtr mod, uint64_t fileSize) : m_mod(std::move(mod)), m_fileSize(fileSize) {
         m_ctype = channelTypeOf(m_mod.get());
+        m_name = metadata(m_mod.get(), "title");
+        m_message = metadata(m_mod.get(), "message");
         const double seconds = openmpt_module_get_duration_seconds(m_mod.get());
         if (std::isfinite(seconds) && seconds >= 0 && seconds <= kMaxMusicSeconds) {
             m_length = static_cast<uint64_t>(std::llround(seconds * kMusicRate));
@@ -109,7 +111,16 @@ public:
         return true;
     }
 
-    std::optional<std::string_view> tags(uint32_t) const override { return std::nullopt; }
+    std::optional<std::string_view> tags(uint32_t type) const override {
+        const std::string* text = type == codes::kTagMusicName      ? &m_name
+                                  : type == codes::kTagMusicMessage ? &m_message
+                                                                    : nullptr;
+        if (text == nullptr || text->empty()) {
+            return std::nullopt;
+        }
+        // One NUL-terminated string.
+        return std::string_view(text->c_str(), text->size() + 1);
+    }
 
     // The module is read whole when it is opened.
     uint64_t fileBytePosition() const override { return m_fileSize; }
@@ -139,6 +150,8 @@ private:
     uint32_t m_ctype = 0;
     std::optional<uint64_t> m_length;
     uint64_t m_pos = 0;
+    std::string m_name;     // UTF-8, as libopenmpt gives it
+    std::string m_message;
 };
 
 }  // namespace

@@ -8,7 +8,9 @@
 // way there and is exact. Other seeks jump to the start of the row at the
 // target and render forward to the frame: exact in position, but the notes
 // already sounding resume only approximately (libopenmpt restores their
-// sample positions from the row, not to the sample). No tag views.
+// sample positions from the row, not to the sample). Tags: kTagMusicName is
+// the song name, kTagMusicMessage the message text (the sample names for
+// formats without one), each one NUL-terminated UTF-8 string.
 #pragma once
 
 #include <cstdint>

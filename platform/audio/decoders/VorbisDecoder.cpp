@@ -142,6 +142,9 @@ public:
         if (type == codes::kTagOgg && !m_comments.empty()) {
             return std::string_view(m_comments);
         }
+        if (type == codes::kTagVendor && m_hasVendor) {
+            return std::string_view(m_vendor.c_str(), m_vendor.size() + 1);
+        }
         return std::nullopt;
     }
 
@@ -163,8 +166,12 @@ private:
 
     void buildTags() {
         const vorbis_comment* vc = ov_comment(m_file.get(), 0);
-        if (vc == nullptr || vc->comments <= 0) {
+        if (vc == nullptr) {
             return;
+        }
+        if (vc->vendor != nullptr) {
+            m_vendor = vc->vendor;
+            m_hasVendor = true;
         }
         for (int i = 0; i < vc->comments; ++i) {
             if (vc->user_comments[i] == nullptr || vc->comment_lengths[i] <= 0) {
@@ -190,6 +197,8 @@ private:
     long m_playableLinks = 0;
     uint64_t m_pos = 0;
     std::string m_comments;
+    std::string m_vendor;  // up to its first NUL, as one string
+    bool m_hasVendor = false;
 };
 
 }  // namespace

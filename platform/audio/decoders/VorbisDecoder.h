@@ -6,7 +6,8 @@
 // ends at the first link that changes them.
 //
 // Tags: kTagOgg is the first link's comments as "KEY=value" strings, each
-// ended by a NUL, the series ended by an empty string.
+// ended by a NUL, the series ended by an empty string; kTagVendor the
+// encoder's vendor string (one NUL-terminated string).
 #pragma once
 
 #include "platform/audio/decoders/InputDecoderFactory.h"
