@@ -145,12 +145,12 @@ typedef DWORD HPLUGIN;  /* a loaded add-on */
 #define BASS_ATTRIB_VOL 2  /* 0 (silent) .. 1 (full) */
 #define BASS_ATTRIB_PAN 3  /* -1 (left) .. 0 .. +1 (right) */
 
-/* Sync types (BASS_ChannelSetSync). */
-#define BASS_SYNC_POS 0      /* position reached (param = byte position) */
-#define BASS_SYNC_END 2      /* the channel ended */
+/* Sync types (BASS_ChannelSetSync). META and DOWNLOAD are accepted on every
+ * stream; only URL streams (not built yet) raise them. Other types are
+ * refused with BASS_ERROR_ILLTYPE. */
+#define BASS_SYNC_END 2      /* the channel ended (a looping channel: each time it restarts) */
 #define BASS_SYNC_META 4     /* new stream metadata (URL streams) */
 #define BASS_SYNC_SLIDE 5    /* an attribute slide ended (data = attribute) */
-#define BASS_SYNC_STALL 6    /* playback stalled (data 0) or resumed (data 1) */
 #define BASS_SYNC_DOWNLOAD 7 /* the download of a URL stream finished */
 #define BASS_SYNC_FREE 8     /* the channel is being freed */
 #define BASS_SYNC_MIXTIME 0x40000000 /* call at once on the thread that caused it */

@@ -344,14 +344,17 @@ TEST(AudioApi, SyncsAreRemovedAndOneTimeSyncsFireOnce) {
     const std::string path = toneFile(ramp(2000));
     const DWORD h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_LOOP);
     ASSERT_NE(h, 0u);
-    SyncProbe once, removed, every;
+    SyncProbe once, removed, every, freed;
     ASSERT_NE(once.attach(h, BASS_SYNC_END | BASS_SYNC_ONETIME), 0u);
+    ASSERT_NE(freed.attach(h, BASS_SYNC_FREE), 0u);
     const HSYNC r = removed.attach(h, BASS_SYNC_END);
     ASSERT_NE(every.attach(h, BASS_SYNC_END), 0u);
     EXPECT_TRUE(BASS_ChannelRemoveSync(h, r));
     EXPECT_FALSE(BASS_ChannelRemoveSync(h, r));
-    EXPECT_EQ(BASS_ChannelSetSync(h, 99, 0, &SyncProbe::onSync, &every), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
+    for (DWORD unsupported : {0u, 6u, 99u}) {
+        EXPECT_EQ(BASS_ChannelSetSync(h, unsupported, 0, &SyncProbe::onSync, &every), 0u);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
+    }
     EXPECT_NE(BASS_ChannelSetSync(h, BASS_SYNC_META, 0, &SyncProbe::onSync, &every), 0u);
     EXPECT_NE(BASS_ChannelSetSync(h, BASS_SYNC_DOWNLOAD, 0, &SyncProbe::onSync, &every), 0u);
     // A looping channel goes on past its end three times.
@@ -362,7 +365,9 @@ TEST(AudioApi, SyncsAreRemovedAndOneTimeSyncsFireOnce) {
     EXPECT_TRUE(waitFor([&] { return every.calls == 3; }, std::chrono::seconds(2)));
     EXPECT_EQ(once.calls, 1);
     EXPECT_EQ(removed.calls, 0);
+    EXPECT_EQ(freed.calls, 0);
     EXPECT_TRUE(BASS_StreamFree(h));
+    EXPECT_TRUE(waitFor([&] { return freed.calls == 1; }, std::chrono::seconds(2)));
 }
 
 TEST(AudioApi, HandlesSurviveConcurrentUseAndFreeing) {

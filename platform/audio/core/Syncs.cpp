@@ -64,7 +64,6 @@ bool isSupportedSyncType(DWORD type) {
     case BASS_SYNC_END:
     case BASS_SYNC_META:
     case BASS_SYNC_SLIDE:
-    case BASS_SYNC_STALL:
     case BASS_SYNC_DOWNLOAD:
     case BASS_SYNC_FREE:
         return true;
