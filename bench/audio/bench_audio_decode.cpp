@@ -22,7 +22,9 @@ double cpuSeconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-double tv(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+double tv(const timeval& t) {
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -54,7 +56,8 @@ double mpg123Once(const std::string& path) {
     }
     int status = 0;
     rusage ru{};
-    if (pid < 0 || wait4(pid, &status, 0, &ru) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (pid < 0 || wait4(pid, &status, 0, &ru) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
     return tv(ru.ru_utime) + tv(ru.ru_stime);
 }
 

@@ -38,11 +38,13 @@ void drive(DWORD h) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = BASS_Init(0, 44100, 0, nullptr, nullptr);
     if (!ready || size == 0) return 0;
-    if (const DWORD s = BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE | BASS_STREAM_PRESCAN)) {
+    if (const DWORD s =
+            BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE | BASS_STREAM_PRESCAN)) {
         drive(s);
         BASS_StreamFree(s);
     }
-    if (const DWORD m = BASS_MusicLoad(TRUE, data, 0, DWORD(size), BASS_MUSIC_DECODE | BASS_MUSIC_PRESCAN, 0)) {
+    if (const DWORD m =
+            BASS_MusicLoad(TRUE, data, 0, DWORD(size), BASS_MUSIC_DECODE | BASS_MUSIC_PRESCAN, 0)) {
         drive(m);
         BASS_MusicFree(m);
     }

@@ -14,7 +14,9 @@ namespace {
 
 constexpr DWORD kVersion = 0x02040001;  // 2.4.0.1
 
-Library& lib() { return Library::instance(); }
+Library& lib() {
+    return Library::instance();
+}
 
 // Runs `body`, turning exceptions into error codes and `failure`.
 template <typename T, typename F>
@@ -45,9 +47,13 @@ T valueOr(int err, T value, T failure) {
 
 extern "C" {
 
-BASSDEF(DWORD) BASS_GetVersion(void) { return kVersion; }
+BASSDEF(DWORD) BASS_GetVersion(void) {
+    return kVersion;
+}
 
-BASSDEF(int) BASS_ErrorGetCode(void) { return lastError(); }
+BASSDEF(int) BASS_ErrorGetCode(void) {
+    return lastError();
+}
 
 BASSDEF(BOOL) BASS_SetConfig(DWORD option, DWORD value) {
     return guarded<BOOL>(FALSE, [&] { return result(lib().setConfig(option, value)); });
@@ -93,7 +99,8 @@ BASSDEF(HSTREAM) BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset,
         DWORD h = 0;
         int err;
         if (mem) {
-            err = lib().createMemoryStream(static_cast<const uint8_t*>(file) + offset, length, flags, false, h);
+            err =
+                lib().createMemoryStream(static_cast<const uint8_t*>(file) + offset, length, flags, false, h);
         } else if (offset != 0 || length != 0) {
             err = BASS_ERROR_NOTAVAIL;  // a part of a file is not offered
         } else {
@@ -128,7 +135,8 @@ BASSDEF(HMUSIC) BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD l
         DWORD h = 0;
         int err;
         if (mem) {
-            err = lib().createMemoryStream(static_cast<const uint8_t*>(file) + offset, length, flags, true, h);
+            err =
+                lib().createMemoryStream(static_cast<const uint8_t*>(file) + offset, length, flags, true, h);
         } else if (offset != 0 || length != 0) {
             err = BASS_ERROR_NOTAVAIL;
         } else {
@@ -200,7 +208,7 @@ BASSDEF(QWORD) BASS_ChannelGetLength(DWORD handle, DWORD mode) {
     if (mode != BASS_POS_BYTE) return failQword(BASS_ERROR_NOTAVAIL);
     QWORD bytes = 0;
     const int status = c->length(bytes);
-        return valueOr<QWORD>(status, bytes, QWORD(-1));
+    return valueOr<QWORD>(status, bytes, QWORD(-1));
 }
 
 BASSDEF(QWORD) BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
@@ -209,7 +217,7 @@ BASSDEF(QWORD) BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
     if (mode != BASS_POS_BYTE) return failQword(BASS_ERROR_NOTAVAIL);
     QWORD bytes = 0;
     const int status = c->position(bytes);
-        return valueOr<QWORD>(status, bytes, QWORD(-1));
+    return valueOr<QWORD>(status, bytes, QWORD(-1));
 }
 
 BASSDEF(BOOL) BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {

@@ -40,8 +40,7 @@ struct PluginHost {
     void (*addDecoder)(void* context, const DecoderFactory* factory);
     // Makes a channel of an open decoder (flags as BASS_StreamCreateFile);
     // returns 0 and sets the error code on failure. Any thread.
-    HSTREAM (*createStream)(void* context, std::unique_ptr<Decoder>* decoder, const char* name,
-                            DWORD flags);
+    HSTREAM (*createStream)(void* context, std::unique_ptr<Decoder>* decoder, const char* name, DWORD flags);
 };
 
 }  // namespace qaudio

@@ -12,12 +12,14 @@ std::string exeDir() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
 }
 
-std::string fixture(const std::string& name) { return std::string(QUILLET_FIXTURES) + "/audio/" + name; }
+std::string fixture(const std::string& name) {
+    return std::string(QUILLET_FIXTURES) + "/audio/" + name;
+}
 
 std::string tempPath(const std::string& name) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
-                                ("quillet-audio-" + std::to_string(::getpid()));
+    std::filesystem::path dir =
+        std::filesystem::path(::testing::TempDir()) / ("quillet-audio-" + std::to_string(::getpid()));
     if (info) dir /= std::string(info->test_suite_name()) + "." + info->name();
     std::filesystem::create_directories(dir);
     return (dir / name).string();
@@ -29,7 +31,9 @@ std::string toneFile(const tonefile::Header& h, const std::string& name) {
     return path;
 }
 
-double seconds(DWORD handle, QWORD bytes) { return BASS_ChannelBytes2Seconds(handle, bytes); }
+double seconds(DWORD handle, QWORD bytes) {
+    return BASS_ChannelBytes2Seconds(handle, bytes);
+}
 
 double positionSeconds(DWORD handle) {
     return BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetPosition(handle, BASS_POS_BYTE));

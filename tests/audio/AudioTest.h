@@ -52,7 +52,7 @@ int64_t nowUs();
 
 // Initialises device `device` and loads the test add-on for a suite.
 class LibraryTest : public ::testing::Test {
-public:
+  public:
     static void initLibrary(int device);
     static void freeLibrary();
     static HPLUGIN plugin;

@@ -13,8 +13,8 @@
 namespace tonefile {
 
 enum Mode : uint32_t {
-    kSine = 0,       // the same sine on every channel
-    kRamp = 1,       // channel 0: (frame % 32768) / 32768, channel 1: its negative
+    kSine = 0,           // the same sine on every channel
+    kRamp = 1,           // channel 0: (frame % 32768) / 32768, channel 1: its negative
     kSineHalfRight = 2,  // the sine on channel 0, at half amplitude on channel 1
 };
 
@@ -27,7 +27,7 @@ struct Header {
     float amplitude = 0.5f;
     uint32_t ctype = 0x1F000;  // a stream type of its own
     uint32_t mode = kSine;
-    uint32_t maxRead = 1000;   // the most frames one read returns
+    uint32_t maxRead = 1000;  // the most frames one read returns
 };
 
 inline bool write(const std::string& path, const Header& h) {
@@ -38,6 +38,8 @@ inline bool write(const std::string& path, const Header& h) {
 }
 
 // The value of a ramp file's channel-0 sample at `frame`, as 16-bit.
-inline int16_t rampSample16(uint64_t frame) { return int16_t(frame % 32768); }
+inline int16_t rampSample16(uint64_t frame) {
+    return int16_t(frame % 32768);
+}
 
 }  // namespace tonefile

@@ -12,7 +12,7 @@ using namespace audiotest;
 namespace {
 
 class Device0 : public ::testing::Environment {
-public:
+  public:
     void SetUp() override { LibraryTest::initLibrary(0); }
     void TearDown() override { LibraryTest::freeLibrary(); }
 };
@@ -75,7 +75,9 @@ TEST(AudioApi, InvalidHandlesGiveErrorFiveEverywhere) {
         EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_OGG), nullptr), expect5("tags");
         EXPECT_FALSE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 1)), expect5("attribute");
         EXPECT_FALSE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 0, 100)), expect5("slide");
-        EXPECT_EQ(BASS_ChannelSetSync(h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void*) {}, nullptr), 0u),
+        EXPECT_EQ(BASS_ChannelSetSync(
+                      h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void*) {}, nullptr),
+                  0u),
             expect5("setsync");
         EXPECT_FALSE(BASS_ChannelRemoveSync(h, 1)), expect5("removesync");
         EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), QWORD(-1)), expect5("filepos");

@@ -10,15 +10,37 @@
 
 namespace {
 
-const char* const kEntryPoints[] = {
-    "BASS_GetVersion", "BASS_ErrorGetCode", "BASS_SetConfig", "BASS_Init", "BASS_GetInfo", "BASS_Free",
-    "BASS_PluginLoad", "BASS_PluginFree", "BASS_StreamCreate", "BASS_StreamCreateFile",
-    "BASS_StreamCreateURL", "BASS_StreamFree", "BASS_StreamGetFilePosition", "BASS_MusicLoad",
-    "BASS_MusicFree", "BASS_ChannelGetInfo", "BASS_ChannelGetTags", "BASS_ChannelIsActive",
-    "BASS_ChannelPlay", "BASS_ChannelPause", "BASS_ChannelStop", "BASS_ChannelGetLength",
-    "BASS_ChannelGetPosition", "BASS_ChannelSetPosition", "BASS_ChannelBytes2Seconds",
-    "BASS_ChannelSeconds2Bytes", "BASS_ChannelGetData", "BASS_ChannelSetAttribute",
-    "BASS_ChannelSlideAttribute", "BASS_ChannelSetSync", "BASS_ChannelRemoveSync"};
+const char* const kEntryPoints[] = {"BASS_GetVersion",
+                                    "BASS_ErrorGetCode",
+                                    "BASS_SetConfig",
+                                    "BASS_Init",
+                                    "BASS_GetInfo",
+                                    "BASS_Free",
+                                    "BASS_PluginLoad",
+                                    "BASS_PluginFree",
+                                    "BASS_StreamCreate",
+                                    "BASS_StreamCreateFile",
+                                    "BASS_StreamCreateURL",
+                                    "BASS_StreamFree",
+                                    "BASS_StreamGetFilePosition",
+                                    "BASS_MusicLoad",
+                                    "BASS_MusicFree",
+                                    "BASS_ChannelGetInfo",
+                                    "BASS_ChannelGetTags",
+                                    "BASS_ChannelIsActive",
+                                    "BASS_ChannelPlay",
+                                    "BASS_ChannelPause",
+                                    "BASS_ChannelStop",
+                                    "BASS_ChannelGetLength",
+                                    "BASS_ChannelGetPosition",
+                                    "BASS_ChannelSetPosition",
+                                    "BASS_ChannelBytes2Seconds",
+                                    "BASS_ChannelSeconds2Bytes",
+                                    "BASS_ChannelGetData",
+                                    "BASS_ChannelSetAttribute",
+                                    "BASS_ChannelSlideAttribute",
+                                    "BASS_ChannelSetSync",
+                                    "BASS_ChannelRemoveSync"};
 
 }  // namespace
 

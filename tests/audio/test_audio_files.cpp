@@ -42,7 +42,8 @@ TEST(AudioFiles, StreamsHaveTheirExactLengthAndType) {
                  {"tone.flac", BASS_CTYPE_STREAM_FLAC}};
     for (const Case& c : cases) {
         const std::string path = fixture(c.file);
-        const DWORD h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_STREAM_PRESCAN);
+        const DWORD h =
+            BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_STREAM_PRESCAN);
         ASSERT_NE(h, 0u) << c.file << " error " << BASS_ErrorGetCode();
         BASS_CHANNELINFO ci{};
         ASSERT_TRUE(BASS_ChannelGetInfo(h, &ci));
@@ -51,11 +52,12 @@ TEST(AudioFiles, StreamsHaveTheirExactLengthAndType) {
         EXPECT_EQ(ci.chans, 2u) << c.file;
         EXPECT_STREQ(ci.filename, path.c_str());
         const QWORD length = BASS_ChannelGetLength(h, BASS_POS_BYTE);
-        if (c.ctype != BASS_CTYPE_STREAM_MP2) {  // layer II carries no delay/padding information
+        if (c.ctype != BASS_CTYPE_STREAM_MP2) {            // layer II carries no delay/padding information
             EXPECT_EQ(length, kToneFrames * 4) << c.file;  // gapless: no encoder delay or padding
         }
         EXPECT_EQ(decodeAll(h), length) << c.file;
-        EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), std::filesystem::file_size(path)) << c.file;
+        EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), std::filesystem::file_size(path))
+            << c.file;
         EXPECT_TRUE(BASS_StreamFree(h));
     }
 }

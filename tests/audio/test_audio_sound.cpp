@@ -27,7 +27,7 @@ constexpr double kToneRms = 0.5 / 1.41421356;  // the fixture's sine is at half 
 
 // Records the null sink's monitor with parec while alive.
 class Recorder {
-public:
+  public:
     Recorder() {
         int fds[2];
         if (pipe(fds) != 0) return;
@@ -37,8 +37,9 @@ public:
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         const char* sink = std::getenv("PULSE_SINK");
         const std::string monitor = std::string(sink ? sink : "quillet_sink") + ".monitor";
-        std::vector<std::string> args = {"parec", "-d", monitor, "--latency-msec=20", "--raw",
-                                         "--format=s16le", "--rate=44100", "--channels=2"};
+        std::vector<std::string> args = {
+            "parec",          "-d",           monitor,       "--latency-msec=20", "--raw",
+            "--format=s16le", "--rate=44100", "--channels=2"};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -68,7 +69,7 @@ public:
     ~Recorder() { finish(); }
     bool running() const { return m_pid > 0; }
 
-private:
+  private:
     pid_t m_pid = -1;
     int m_fd = -1;
     std::thread m_reader;
@@ -76,10 +77,10 @@ private:
 };
 
 struct Heard {
-    double soundSeconds = 0;    // 10 ms blocks with the tone, in total
-    double longestGap = 0;      // the longest silence between first and last sound
-    double frequency = 0;       // from zero crossings in the sounding blocks
-    double rms = 0;             // over the sounding blocks
+    double soundSeconds = 0;  // 10 ms blocks with the tone, in total
+    double longestGap = 0;    // the longest silence between first and last sound
+    double frequency = 0;     // from zero crossings in the sounding blocks
+    double rms = 0;           // over the sounding blocks
 };
 
 Heard analyse(const std::vector<float>& s) {
@@ -158,7 +159,8 @@ Heard playAndRecord(DWORD channel) {
     EXPECT_LE(ahead, DWORD(kRate * 4 * 0.15));
     const double position = positionSeconds(channel);
     const double elapsed = double(nowUs() - t0) / 1e6;
-    std::printf("after %.3f s: position %.3f s, %.1f ms queued\n", elapsed, position, ahead / (kRate * 4) * 1000);
+    std::printf("after %.3f s: position %.3f s, %.1f ms queued\n", elapsed, position,
+                ahead / (kRate * 4) * 1000);
     EXPECT_NEAR(position, elapsed, 0.15);
     EXPECT_TRUE(BASS_ChannelPause(channel));
     std::this_thread::sleep_for(1s);

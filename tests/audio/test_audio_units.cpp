@@ -25,7 +25,8 @@ TEST(AudioSpectrum, AmplitudesAreNormalisedByTheWindowSum) {
 
     std::vector<float> in(512), out(256);
     for (int amp10 : {10, 5}) {
-        for (int i = 0; i < 512; ++i) in[i] = amp10 / 10.0f * float(std::sin(2 * std::numbers::pi * 20 * i / 512));
+        for (int i = 0; i < 512; ++i)
+            in[i] = amp10 / 10.0f * float(std::sin(2 * std::numbers::pi * 20 * i / 512));
         computeSpectrum(in.data(), 512, 1, false, true, out.data());
         EXPECT_NEAR(out[20], amp10 / 10.0, 0.001);
         EXPECT_NEAR(out[19], amp10 / 20.0, 0.001);  // the Hann window's neighbour bins

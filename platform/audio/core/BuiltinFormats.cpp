@@ -14,7 +14,7 @@ namespace {
 // Tracker modules open through their own entry point; as a factory they join
 // the probe order after the stream formats (BASS_MusicLoad takes only them).
 class MusicFactory : public DecoderFactory {
-public:
+  public:
     std::unique_ptr<Decoder> open(const std::string& path, uint32_t flags) const override {
         return openMusic(path, flags);
     }
@@ -24,7 +24,8 @@ public:
 
 void registerBuiltinFormats([[maybe_unused]] DecoderRegistry& registry) {
 #if defined(QUILLET_AUDIO_HAVE_DECODERS)
-    for (auto& factory : builtinDecoderFactories()) registry.addBuiltin(std::move(factory), DecoderRegistry::Kind::Streams);
+    for (auto& factory : builtinDecoderFactories())
+        registry.addBuiltin(std::move(factory), DecoderRegistry::Kind::Streams);
     registry.addBuiltin(std::make_unique<MusicFactory>(), DecoderRegistry::Kind::Music);
 #endif
 }

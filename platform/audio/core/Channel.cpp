@@ -88,12 +88,12 @@ DWORD Channel::activeState() {
     if (isDecoding()) return m_ended ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
     std::lock_guard lock(m_state);
     switch (m_play.load()) {
-    case State::Stopped:
-        return BASS_ACTIVE_STOPPED;
-    case State::Paused:
-        return BASS_ACTIVE_PAUSED;
-    case State::Playing:
-        break;
+        case State::Stopped:
+            return BASS_ACTIVE_STOPPED;
+        case State::Paused:
+            return BASS_ACTIVE_PAUSED;
+        case State::Playing:
+            break;
     }
     Output* out = m_out.load();
     if (m_starved && out && out->queuedFrames() == 0) return BASS_ACTIVE_STALLED;
@@ -228,18 +228,18 @@ int Channel::filePosition(DWORD mode, QWORD& out) {
     if (!m_isFile) return BASS_ERROR_NOTFILE;
     PipeLock pipe(*this);
     switch (mode) {
-    case BASS_FILEPOS_CURRENT:
-        out = m_source->fileBytePosition().value_or(0);
-        return BASS_OK;
-    case BASS_FILEPOS_DOWNLOAD:  // a local file is entirely available
-    case BASS_FILEPOS_END:
-        out = m_source->fileSize().value_or(0);
-        return BASS_OK;
-    case BASS_FILEPOS_START:
-        out = 0;
-        return BASS_OK;
-    default:
-        return BASS_ERROR_NOTAVAIL;
+        case BASS_FILEPOS_CURRENT:
+            out = m_source->fileBytePosition().value_or(0);
+            return BASS_OK;
+        case BASS_FILEPOS_DOWNLOAD:  // a local file is entirely available
+        case BASS_FILEPOS_END:
+            out = m_source->fileSize().value_or(0);
+            return BASS_OK;
+        case BASS_FILEPOS_START:
+            out = 0;
+            return BASS_OK;
+        default:
+            return BASS_ERROR_NOTAVAIL;
     }
 }
 
@@ -322,7 +322,8 @@ int Channel::setAttribute(DWORD attrib, float value) {
 int Channel::slideAttribute(DWORD attrib, float value, DWORD ms) {
     if (attrib != BASS_ATTRIB_VOL && attrib != BASS_ATTRIB_PAN) return BASS_ERROR_ILLTYPE;
     const float from = attrib == BASS_ATTRIB_VOL ? m_volume.load() : m_pan.load();
-    const float to = attrib == BASS_ATTRIB_VOL ? std::clamp(value, 0.0f, 1.0f) : std::clamp(value, -1.0f, 1.0f);
+    const float to =
+        attrib == BASS_ATTRIB_VOL ? std::clamp(value, 0.0f, 1.0f) : std::clamp(value, -1.0f, 1.0f);
     m_env.slides->slide(shared_from_this(), attrib, from, to, ms);
     return BASS_OK;
 }
@@ -335,7 +336,9 @@ void Channel::setSlidValue(DWORD attrib, float value) {
     }
 }
 
-void Channel::slideEnded(DWORD attrib) { raise(BASS_SYNC_SLIDE, attrib); }
+void Channel::slideEnded(DWORD attrib) {
+    raise(BASS_SYNC_SLIDE, attrib);
+}
 
 int Channel::setSync(DWORD type, QWORD param, SYNCPROC proc, void* user, HSYNC& out) {
     if (!proc) return BASS_ERROR_ILLPARAM;
@@ -344,9 +347,13 @@ int Channel::setSync(DWORD type, QWORD param, SYNCPROC proc, void* user, HSYNC& 
     return BASS_OK;
 }
 
-int Channel::removeSync(HSYNC sync) { return m_syncs.remove(sync) ? BASS_OK : BASS_ERROR_HANDLE; }
+int Channel::removeSync(HSYNC sync) {
+    return m_syncs.remove(sync) ? BASS_OK : BASS_ERROR_HANDLE;
+}
 
-void Channel::raise(DWORD type, DWORD data) { m_syncs.fire(*m_env.syncs, m_handle, type, data); }
+void Channel::raise(DWORD type, DWORD data) {
+    m_syncs.fire(*m_env.syncs, m_handle, type, data);
+}
 
 void Channel::free() {
     std::thread thread;

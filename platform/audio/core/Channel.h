@@ -69,7 +69,7 @@ struct ChannelSetup {
 };
 
 class Channel : public SlideTarget, public std::enable_shared_from_this<Channel> {
-public:
+  public:
     Channel(ChannelEnv& env, ChannelSetup setup);
     ~Channel() override;
     Channel(const Channel&) = delete;
@@ -114,7 +114,7 @@ public:
     void setSlidValue(DWORD attrib, float value) override;
     void slideEnded(DWORD attrib) override;
 
-private:
+  private:
     enum class State { Stopped, Playing, Paused };
     class PipeLock;
 
@@ -152,7 +152,7 @@ private:
     std::mutex m_pipe;
     std::unique_ptr<Source> m_source;
     std::vector<float> m_scratch;
-    bool m_stopPending = false;  // a stop made inside the callback, completed by the pipe's holder
+    bool m_stopPending = false;         // a stop made inside the callback, completed by the pipe's holder
     std::atomic<uint64_t> m_srcPos{0};  // frames delivered by the source (read without the lock)
     std::atomic<bool> m_ended{false};
     std::atomic<bool> m_endRaised{false};
@@ -162,7 +162,7 @@ private:
     std::mutex m_state;
     std::condition_variable m_wake;
     std::atomic<State> m_play{State::Stopped};  // written under m_state, read anywhere
-    uint64_t m_generation = 0;  // bumped by every control call
+    uint64_t m_generation = 0;                  // bumped by every control call
     bool m_quit = false;
     bool m_freed = false;
     std::thread m_thread;

@@ -12,7 +12,8 @@ ClockOutput::ClockOutput(uint32_t rate, uint32_t targetMs)
     : m_rate(rate), m_target(std::max<uint64_t>(1, uint64_t(rate) * targetMs / 1000)), m_base(Clock::now()) {}
 
 ClockOutput::Clock::duration ClockOutput::framesToDuration(uint64_t frames) const {
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(frames) / m_rate));
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(double(frames) / m_rate));
 }
 
 uint64_t ClockOutput::playedLocked(Clock::time_point now) const {

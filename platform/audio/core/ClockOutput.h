@@ -12,7 +12,7 @@
 namespace qaudio {
 
 class ClockOutput : public Output {
-public:
+  public:
     ClockOutput(uint32_t rate, uint32_t targetMs);
 
     size_t waitWritable(size_t minFrames, size_t maxFrames) override;
@@ -25,7 +25,7 @@ public:
     void clearInterrupt() override;
     bool failed() override { return false; }
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
     // Frames consumed so far; caller holds m_mutex.
     uint64_t playedLocked(Clock::time_point now) const;

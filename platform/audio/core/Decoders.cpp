@@ -11,14 +11,16 @@ void DecoderRegistry::addBuiltin(std::unique_ptr<DecoderFactory> factory, Kind k
     m_builtin.push_back(std::move(factory));
 }
 
-void DecoderRegistry::addPlugin(const DecoderFactory* factory, HPLUGIN plugin, std::shared_ptr<void> library) {
+void DecoderRegistry::addPlugin(const DecoderFactory* factory, HPLUGIN plugin,
+                                std::shared_ptr<void> library) {
     std::lock_guard lock(m_mutex);
     m_entries.push_back(Entry{factory, Kind::Any, plugin, std::move(library)});
 }
 
 void DecoderRegistry::removePlugin(HPLUGIN plugin) {
     std::lock_guard lock(m_mutex);
-    std::erase_if(m_entries, [plugin](const Entry& e) { return e.plugin != 0 && (plugin == 0 || e.plugin == plugin); });
+    std::erase_if(m_entries,
+                  [plugin](const Entry& e) { return e.plugin != 0 && (plugin == 0 || e.plugin == plugin); });
 }
 
 OpenedDecoder DecoderRegistry::open(const std::string& path, DWORD flags, bool music) {

@@ -14,12 +14,12 @@ namespace qaudio {
 
 struct OpenedDecoder {
     std::unique_ptr<Decoder> decoder;
-    HPLUGIN plugin = 0;                // 0 for the built-in formats
-    std::shared_ptr<void> keepAlive;   // the add-on's library
+    HPLUGIN plugin = 0;               // 0 for the built-in formats
+    std::shared_ptr<void> keepAlive;  // the add-on's library
 };
 
 class DecoderRegistry {
-public:
+  public:
     // What a factory opens: offered to BASS_StreamCreateFile, to
     // BASS_MusicLoad, or to both (add-ons: their decoders' channel types decide).
     enum class Kind { Streams, Music, Any };
@@ -32,7 +32,7 @@ public:
     // decoder when none recognises it.
     OpenedDecoder open(const std::string& path, DWORD flags, bool music);
 
-private:
+  private:
     struct Entry {
         const DecoderFactory* factory;
         Kind kind;

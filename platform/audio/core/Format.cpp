@@ -21,47 +21,48 @@ bool isValid(const SampleFormat& f) {
 
 void floatToSamples(const float* in, size_t samples, uint32_t bytesPerSample, void* out) {
     switch (bytesPerSample) {
-    case 4:
-        std::memcpy(out, in, samples * sizeof(float));
-        break;
-    case 2: {
-        auto* o = static_cast<int16_t*>(out);
-        for (size_t i = 0; i < samples; ++i) {
-            const float v = std::clamp(in[i] * 32768.0f, -32768.0f, 32767.0f);
-            o[i] = static_cast<int16_t>(std::lrint(v));
+        case 4:
+            std::memcpy(out, in, samples * sizeof(float));
+            break;
+        case 2: {
+            auto* o = static_cast<int16_t*>(out);
+            for (size_t i = 0; i < samples; ++i) {
+                const float v = std::clamp(in[i] * 32768.0f, -32768.0f, 32767.0f);
+                o[i] = static_cast<int16_t>(std::lrint(v));
+            }
+            break;
         }
-        break;
-    }
-    case 1: {
-        auto* o = static_cast<uint8_t*>(out);
-        for (size_t i = 0; i < samples; ++i) {
-            const float v = std::clamp(in[i] * 128.0f, -128.0f, 127.0f);
-            o[i] = static_cast<uint8_t>(std::lrint(v) + 128);
+        case 1: {
+            auto* o = static_cast<uint8_t*>(out);
+            for (size_t i = 0; i < samples; ++i) {
+                const float v = std::clamp(in[i] * 128.0f, -128.0f, 127.0f);
+                o[i] = static_cast<uint8_t>(std::lrint(v) + 128);
+            }
+            break;
         }
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
 }
 
 void samplesToFloat(const void* in, size_t samples, uint32_t bytesPerSample, float* out) {
     switch (bytesPerSample) {
-    case 4:
-        std::memcpy(out, in, samples * sizeof(float));
-        break;
-    case 2: {
-        const auto* s = static_cast<const int16_t*>(in);
-        for (size_t i = 0; i < samples; ++i) out[i] = static_cast<float>(s[i]) * (1.0f / 32768.0f);
-        break;
-    }
-    case 1: {
-        const auto* s = static_cast<const uint8_t*>(in);
-        for (size_t i = 0; i < samples; ++i) out[i] = static_cast<float>(int(s[i]) - 128) * (1.0f / 128.0f);
-        break;
-    }
-    default:
-        break;
+        case 4:
+            std::memcpy(out, in, samples * sizeof(float));
+            break;
+        case 2: {
+            const auto* s = static_cast<const int16_t*>(in);
+            for (size_t i = 0; i < samples; ++i) out[i] = static_cast<float>(s[i]) * (1.0f / 32768.0f);
+            break;
+        }
+        case 1: {
+            const auto* s = static_cast<const uint8_t*>(in);
+            for (size_t i = 0; i < samples; ++i)
+                out[i] = static_cast<float>(int(s[i]) - 128) * (1.0f / 128.0f);
+            break;
+        }
+        default:
+            break;
     }
 }
 

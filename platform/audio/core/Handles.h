@@ -15,7 +15,7 @@ namespace qaudio {
 class Channel;
 
 class HandleTable {
-public:
+  public:
     DWORD reserve();
     void insert(DWORD handle, std::shared_ptr<Channel> channel);
     std::shared_ptr<Channel> find(DWORD handle);
@@ -23,7 +23,7 @@ public:
     std::shared_ptr<Channel> take(DWORD handle);
     std::vector<std::shared_ptr<Channel>> takeAll();
 
-private:
+  private:
     std::shared_mutex m_mutex;
     std::unordered_map<DWORD, std::shared_ptr<Channel>> m_channels;
     DWORD m_next = 0x10000;

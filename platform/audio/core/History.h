@@ -10,7 +10,7 @@
 namespace qaudio {
 
 class History {
-public:
+  public:
     // Sizes the ring for `channels` and at least `minFrames` frames and
     // empties it. Not concurrent with push/copy.
     void reset(uint32_t channels, size_t minFrames);
@@ -24,7 +24,7 @@ public:
     // never pushed or are no longer kept read as silence. count <= capacity.
     void copy(uint64_t start, size_t count, float* out);
 
-private:
+  private:
     std::mutex m_mutex;
     std::vector<float> m_ring;
     uint32_t m_channels = 0;

@@ -98,19 +98,19 @@ int Library::getInfo(BASS_INFO& info) {
 
 int Library::setConfig(DWORD option, DWORD value) {
     switch (option) {
-    case BASS_CONFIG_BUFFER:
-        m_bufferMs = std::clamp<DWORD>(value, 10, 5000);
-        return BASS_OK;
-    case BASS_CONFIG_GVOL_STREAM:
-    case BASS_CONFIG_GVOL_MUSIC:
-        if (value > 10000) return BASS_ERROR_ILLPARAM;
-        (option == BASS_CONFIG_GVOL_STREAM ? m_streamVolume : m_musicVolume) = value;
-        return BASS_OK;
-    default: {
-        std::lock_guard lock(m_configMutex);
-        m_otherConfig[option] = value;
-        return BASS_OK;
-    }
+        case BASS_CONFIG_BUFFER:
+            m_bufferMs = std::clamp<DWORD>(value, 10, 5000);
+            return BASS_OK;
+        case BASS_CONFIG_GVOL_STREAM:
+        case BASS_CONFIG_GVOL_MUSIC:
+            if (value > 10000) return BASS_ERROR_ILLPARAM;
+            (option == BASS_CONFIG_GVOL_STREAM ? m_streamVolume : m_musicVolume) = value;
+            return BASS_OK;
+        default: {
+            std::lock_guard lock(m_configMutex);
+            m_otherConfig[option] = value;
+            return BASS_OK;
+        }
     }
 }
 

@@ -22,7 +22,7 @@
 namespace qaudio {
 
 class Library {
-public:
+  public:
     static Library& instance();
     ~Library();
 
@@ -49,7 +49,7 @@ public:
 
     DecoderRegistry& decoders() { return m_decoders; }
 
-private:
+  private:
     Library();
     DWORD addChannel(ChannelSetup setup);
     std::unique_ptr<Output> openOutput(const SampleFormat& format);

@@ -19,7 +19,7 @@
 namespace qaudio {
 
 class Output {
-public:
+  public:
     virtual ~Output() = default;
 
     // Blocks until at least `minFrames` frames (or the whole target, when

@@ -11,7 +11,7 @@ namespace qaudio {
 extern thread_local const Channel* t_pipeOwner;
 
 class Channel::PipeLock {
-public:
+  public:
     explicit PipeLock(Channel& c) : m_channel(c) {
         if (t_pipeOwner == &c) {
             m_reentered = true;
@@ -31,7 +31,7 @@ public:
     // True when this thread already held the pipe (a call from the callback).
     bool reentered() const { return m_reentered; }
 
-private:
+  private:
     Channel& m_channel;
     const Channel* m_previous = nullptr;
     bool m_reentered = false;

@@ -34,7 +34,8 @@ HSTREAM createStream(void* context, std::unique_ptr<Decoder>* decoder, const cha
     OpenedDecoder opened{std::move(*decoder), ctx->plugin, ctx->lib.lock()};
     const bool music = BASS_CTYPE_IS_MUSIC(opened.decoder->channelType());
     DWORD handle = 0;
-    const int err = ctx->library->createDecoderStream(std::move(opened), name ? name : "", flags, music, handle);
+    const int err =
+        ctx->library->createDecoderStream(std::move(opened), name ? name : "", flags, music, handle);
     setError(err);
     return err == BASS_OK ? handle : 0;
 }

@@ -9,24 +9,29 @@ namespace {
 
 // Holds the threaded main loop's lock for a scope.
 class LoopLock {
-public:
+  public:
     explicit LoopLock(pa_threaded_mainloop* loop) : m_loop(loop) { pa_threaded_mainloop_lock(loop); }
     ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
     LoopLock(const LoopLock&) = delete;
     LoopLock& operator=(const LoopLock&) = delete;
 
-private:
+  private:
     pa_threaded_mainloop* m_loop;
 };
 
-void signalLoop(pa_threaded_mainloop* loop) { pa_threaded_mainloop_signal(loop, 0); }
+void signalLoop(pa_threaded_mainloop* loop) {
+    pa_threaded_mainloop_signal(loop, 0);
+}
 
 class PulseOutput : public Output {
-public:
+  public:
     PulseOutput(std::shared_ptr<PulseDevice> device, pa_threaded_mainloop* loop, pa_stream* stream,
                 const SampleFormat& f)
         : m_device(std::move(device)),
-          m_loop(loop), m_stream(stream), m_frameBytes(f.channels * sizeof(float)), m_rate(f.rate) {}
+          m_loop(loop),
+          m_stream(stream),
+          m_frameBytes(f.channels * sizeof(float)),
+          m_rate(f.rate) {}
 
     ~PulseOutput() override {
         LoopLock lock(m_loop);
@@ -105,9 +110,11 @@ public:
         return !goodLocked();
     }
 
-    static void onSuccess(pa_stream*, int, void* loop) { signalLoop(static_cast<pa_threaded_mainloop*>(loop)); }
+    static void onSuccess(pa_stream*, int, void* loop) {
+        signalLoop(static_cast<pa_threaded_mainloop*>(loop));
+    }
 
-private:
+  private:
     bool goodLocked() const { return pa_stream_get_state(m_stream) == PA_STREAM_READY; }
     // Waits for an operation to complete; the caller holds the loop lock.
     void waitLocked(pa_operation* op) {
@@ -126,9 +133,15 @@ private:
     bool m_interrupted = false;  // guarded by the loop lock
 };
 
-void onContextState(pa_context*, void* loop) { signalLoop(static_cast<pa_threaded_mainloop*>(loop)); }
-void onStreamEvent(pa_stream*, void* loop) { signalLoop(static_cast<pa_threaded_mainloop*>(loop)); }
-void onStreamRequest(pa_stream*, size_t, void* loop) { signalLoop(static_cast<pa_threaded_mainloop*>(loop)); }
+void onContextState(pa_context*, void* loop) {
+    signalLoop(static_cast<pa_threaded_mainloop*>(loop));
+}
+void onStreamEvent(pa_stream*, void* loop) {
+    signalLoop(static_cast<pa_threaded_mainloop*>(loop));
+}
+void onStreamRequest(pa_stream*, size_t, void* loop) {
+    signalLoop(static_cast<pa_threaded_mainloop*>(loop));
+}
 
 }  // namespace
 

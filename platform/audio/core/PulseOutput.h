@@ -21,7 +21,7 @@
 namespace qaudio {
 
 class PulseDevice : public std::enable_shared_from_this<PulseDevice> {
-public:
+  public:
     // Connects to the default server; nullptr when it cannot be reached. The
     // connection lives as long as the last reference: every output opened on
     // it holds one, so the library can let go of the device while a channel
@@ -38,7 +38,7 @@ public:
     // The server's protocol version (reported as the sound-system version).
     uint32_t serverVersion();
 
-private:
+  private:
     PulseDevice() = default;
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;

@@ -8,7 +8,9 @@ namespace {
 constexpr auto kTick = std::chrono::milliseconds(5);
 }  // namespace
 
-SlideEngine::~SlideEngine() { stop(); }
+SlideEngine::~SlideEngine() {
+    stop();
+}
 
 void SlideEngine::start() {
     std::lock_guard lock(m_mutex);
@@ -49,8 +51,8 @@ void SlideEngine::slide(const std::shared_ptr<SlideTarget>& target, DWORD attrib
             target->setSlidValue(attrib, to);
             ended.push_back(Ended{target, attrib});
         } else {
-            m_slides.push_back(Slide{target, target.get(), attrib, from, to, Clock::now(),
-                                     std::chrono::milliseconds(ms)});
+            m_slides.push_back(
+                Slide{target, target.get(), attrib, from, to, Clock::now(), std::chrono::milliseconds(ms)});
         }
     }
     m_cv.notify_all();

@@ -21,7 +21,7 @@
 namespace qaudio {
 
 class SlideTarget {
-public:
+  public:
     virtual ~SlideTarget() = default;
     // Sets the attribute's current value. Called on the slide thread (or the
     // thread that ends the slide) with the engine's lock held: must not block
@@ -32,7 +32,7 @@ public:
 };
 
 class SlideEngine {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     ~SlideEngine();
@@ -49,7 +49,7 @@ public:
     void finish(const SlideTarget* target, DWORD attrib, bool complete);
     bool isSliding(const SlideTarget* target, DWORD attrib);
 
-private:
+  private:
     struct Slide {
         std::weak_ptr<SlideTarget> target;
         const SlideTarget* key;

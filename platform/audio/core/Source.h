@@ -16,7 +16,7 @@
 namespace qaudio {
 
 class Source {
-public:
+  public:
     virtual ~Source() = default;
     // Reads up to `frames` frames of interleaved floats. Returns the frames
     // read; sets `ended` when nothing more will come until a seek. May return
@@ -34,7 +34,7 @@ public:
 };
 
 class DecoderSource : public Source {
-public:
+  public:
     explicit DecoderSource(std::unique_ptr<Decoder> decoder) : m_decoder(std::move(decoder)) {}
     size_t read(float* out, size_t frames, bool& ended) override;
     bool seek(uint64_t frame) override { return m_decoder->seek(frame); }
@@ -44,13 +44,13 @@ public:
     std::optional<uint64_t> fileBytePosition() const override { return m_decoder->fileBytePosition(); }
     std::optional<uint64_t> fileSize() const override { return m_decoder->fileSize(); }
 
-private:
+  private:
     std::unique_ptr<Decoder> m_decoder;
 };
 
 // A user stream: the callback writes bytes of the stream's sample format.
 class UserSource : public Source {
-public:
+  public:
     UserSource(const SampleFormat& format, STREAMPROC proc, void* user);
     void setHandle(HSTREAM handle) { m_handle = handle; }
     size_t read(float* out, size_t frames, bool& ended) override;
@@ -63,7 +63,7 @@ public:
     std::optional<uint64_t> fileBytePosition() const override { return std::nullopt; }
     std::optional<uint64_t> fileSize() const override { return std::nullopt; }
 
-private:
+  private:
     const SampleFormat m_format;
     STREAMPROC m_proc;
     void* m_user;

@@ -23,7 +23,11 @@ struct PlanDeleter {
 // One transform size: the plan, the window and the work buffers.
 struct Plan {
     explicit Plan(uint32_t n)
-        : points(n), cfg(kiss_fftr_alloc(int(n), 0, nullptr, nullptr)), window(n), input(n), output(n / 2 + 1) {
+        : points(n),
+          cfg(kiss_fftr_alloc(int(n), 0, nullptr, nullptr)),
+          window(n),
+          input(n),
+          output(n / 2 + 1) {
         for (uint32_t i = 0; i < n; ++i) {
             window[i] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / n));  // periodic Hann
         }

@@ -9,7 +9,9 @@ constexpr DWORD kFlagMask = BASS_SYNC_MIXTIME | BASS_SYNC_ONETIME;
 std::atomic<HSYNC> g_nextSync{1};
 }  // namespace
 
-SyncDispatcher::~SyncDispatcher() { stop(); }
+SyncDispatcher::~SyncDispatcher() {
+    stop();
+}
 
 void SyncDispatcher::start() {
     std::lock_guard lock(m_mutex);
@@ -61,14 +63,14 @@ void SyncDispatcher::run() {
 
 bool isSupportedSyncType(DWORD type) {
     switch (type & ~kFlagMask) {
-    case BASS_SYNC_END:
-    case BASS_SYNC_META:
-    case BASS_SYNC_SLIDE:
-    case BASS_SYNC_DOWNLOAD:
-    case BASS_SYNC_FREE:
-        return true;
-    default:
-        return false;
+        case BASS_SYNC_END:
+        case BASS_SYNC_META:
+        case BASS_SYNC_SLIDE:
+        case BASS_SYNC_DOWNLOAD:
+        case BASS_SYNC_FREE:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -26,7 +26,7 @@ struct SyncCall {
 };
 
 class SyncDispatcher {
-public:
+  public:
     ~SyncDispatcher();
     // Starts the thread (idempotent). Called by BASS_Init.
     void start();
@@ -35,7 +35,7 @@ public:
     // Queues a call. When the dispatcher is not running the call is dropped.
     void post(const SyncCall& call);
 
-private:
+  private:
     void run();
     std::mutex m_mutex;
     std::condition_variable m_cv;
@@ -49,7 +49,7 @@ private:
 bool isSupportedSyncType(DWORD type);
 
 class SyncList {
-public:
+  public:
     // Adds a sync; the returned handle is unique in the process.
     HSYNC add(DWORD type, QWORD param, SYNCPROC proc, void* user);
     bool remove(HSYNC sync);
@@ -59,7 +59,7 @@ public:
     // called with no channel lock held.
     void fire(SyncDispatcher& dispatcher, DWORD channel, DWORD type, DWORD data);
 
-private:
+  private:
     struct Sync {
         HSYNC id;
         DWORD type;  // without the flags

@@ -17,7 +17,7 @@ constexpr uint32_t kTagOgg = BASS_TAG_OGG;
 constexpr char kComments[] = "TITLE=Tone\0ARTIST=Quillet";
 
 class ToneDecoder : public qaudio::Decoder {
-public:
+  public:
     ToneDecoder(const tonefile::Header& h, uint64_t size) : m_h(h), m_size(size) {}
     uint32_t sampleRate() const override { return m_h.rate; }
     uint32_t channels() const override { return m_h.channels; }
@@ -44,7 +44,7 @@ public:
     uint64_t fileBytePosition() const override { return std::min(m_size, sizeof(tonefile::Header) + m_pos); }
     uint64_t fileSize() const override { return m_size; }
 
-private:
+  private:
     float sample(uint64_t f, uint32_t c) const {
         if (m_h.mode == tonefile::kRamp) {
             const float v = float(f % 32768) / 32768.0f;
@@ -60,7 +60,7 @@ private:
 };
 
 class ToneFactory : public qaudio::DecoderFactory {
-public:
+  public:
     std::unique_ptr<qaudio::Decoder> open(const std::string& path, uint32_t) const override {
         std::ifstream in(path, std::ios::binary | std::ios::ate);
         if (!in) return nullptr;
