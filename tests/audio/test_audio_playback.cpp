@@ -315,3 +315,64 @@ TEST(AudioPlayback, AUserStreamWithoutDataStallsAndResumes) {
     EXPECT_GT(positionSeconds(h), stalledAt + 0.1);
     EXPECT_TRUE(BASS_StreamFree(h));
 }
+
+TEST(AudioPlayback, StopAndFreeOfADecodingChannelWaitForItsBlockedCallback) {
+    Gate gate;
+    {
+        std::lock_guard lock(gate.m);
+        gate.block = true;
+    }
+    const DWORD h = BASS_StreamCreate(44100, 2, BASS_STREAM_DECODE, &Gate::proc, &gate);
+    ASSERT_NE(h, 0u);
+    auto reader = std::async(std::launch::async, [&] {
+        char buf[4000];
+        return BASS_ChannelGetData(h, buf, sizeof buf);
+    });
+    gate.waitBlocked();
+    std::atomic<bool> stopped{false}, freed{false};
+    auto stopper = std::async(std::launch::async, [&] {
+        const BOOL s = BASS_ChannelStop(h);
+        stopped = true;
+        const BOOL f = BASS_StreamFree(h);
+        freed = true;
+        return s && f;
+    });
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(stopped);
+    EXPECT_FALSE(freed);
+    gate.release();
+    ASSERT_EQ(stopper.wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(stopper.get());
+    EXPECT_EQ(reader.get(), 4000u);  // the call that was running completes normally
+    EXPECT_EQ(BASS_ChannelGetData(h, nullptr, BASS_DATA_AVAILABLE), DWORD(-1));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST(AudioPlayback, FreeingTheLibraryEndsEverythingAndItCanStartAgain) {
+    const DWORD h = playFile(sine(10));
+    ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+    SyncProbe slide, freed;
+    ASSERT_NE(slide.attach(h, BASS_SYNC_SLIDE), 0u);
+    ASSERT_NE(freed.attach(h, BASS_SYNC_FREE), 0u);
+    ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 0.0f, 10000));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(BASS_Free());
+    // The syncs still queued ran before BASS_Free returned.
+    EXPECT_EQ(slide.calls, 1);
+    EXPECT_EQ(freed.calls, 1);
+    EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_EQ(BASS_StreamCreate(44100, 2, 0, &Gate::proc, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+    EXPECT_FALSE(BASS_Free());
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    const DWORD again = playFile(sine(1), "again.qtone");  // the add-on stayed loaded
+    ASSERT_TRUE(BASS_ChannelPlay(again, FALSE));
+    SyncProbe end;
+    ASSERT_NE(end.attach(again, BASS_SYNC_END), 0u);
+    ASSERT_TRUE(BASS_ChannelSetPosition(again, BASS_ChannelSeconds2Bytes(again, 0.8), BASS_POS_BYTE));
+    EXPECT_TRUE(waitFor([&] { return end.calls == 1; }, 3s));
+    EXPECT_TRUE(BASS_StreamFree(again));
+}
