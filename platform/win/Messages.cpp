@@ -64,7 +64,7 @@ UINT RegisterWindowMessage(const char* name) {
     }
     auto& reg = WindowRegistry::instance();
     std::lock_guard lock(reg.mutex);
-    const std::string key = text::asciiLower(name);
+    const std::string key = qtext::asciiLower(name);
     if (auto it = reg.messages.find(key); it != reg.messages.end()) return it->second;
     if (reg.nextMessage > MSG_REGISTERED_LAST) {
         setErrorCode(ERROR_NOT_ENOUGH_QUOTA);

@@ -18,7 +18,7 @@ WindowRegistry::WindowRegistry() {
     staticClass.name = "STATIC";
     staticClass.proc = DefWindowProc;
     staticClass.atom = nextAtom++;
-    classes.emplace(text::asciiLower(staticClass.name), staticClass);
+    classes.emplace(qtext::asciiLower(staticClass.name), staticClass);
 }
 
 std::shared_ptr<WindowRecord> WindowRegistry::findLocked(HWND hwnd) const {

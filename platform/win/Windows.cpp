@@ -14,7 +14,7 @@ namespace {
 
 HWND const kThreadMessagesOnly = reinterpret_cast<HWND>(intptr_t{-1});
 
-bool sameClass(const std::string& a, const char* b) { return text::equalsIgnoreAsciiCase(a, b); }
+bool sameClass(const std::string& a, const char* b) { return qtext::equalsIgnoreAsciiCase(a, b); }
 
 bool isTopLevel(const WindowRecord& w) { return w.parent == nullptr; }
 
@@ -102,7 +102,7 @@ BOOL applyFrame(HWND hwnd, const RECT& frame) {
 
 int copyText(const std::string& text, char* buffer, int size) {
     if (buffer == nullptr || size <= 0) return 0;
-    const std::string cut = text::cutToBytes(text, static_cast<std::size_t>(size - 1));
+    const std::string cut = qtext::cutToBytes(text, static_cast<std::size_t>(size - 1));
     std::memcpy(buffer, cut.c_str(), cut.size() + 1);
     return static_cast<int>(cut.size());
 }
@@ -119,7 +119,7 @@ ATOM RegisterClass(const WNDCLASS* wc) {
     }
     auto& reg = WindowRegistry::instance();
     std::lock_guard lock(reg.mutex);
-    const std::string key = text::asciiLower(wc->lpszClassName);
+    const std::string key = qtext::asciiLower(wc->lpszClassName);
     if (reg.classes.count(key)) {
         setErrorCode(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
@@ -136,7 +136,7 @@ BOOL UnregisterClass(const char* className, HINSTANCE) {
     }
     auto& reg = WindowRegistry::instance();
     std::lock_guard lock(reg.mutex);
-    auto it = reg.classes.find(text::asciiLower(className));
+    auto it = reg.classes.find(qtext::asciiLower(className));
     if (it == reg.classes.end()) {
         setErrorCode(ERROR_CANNOT_FIND_WND_CLASS);
         return FALSE;
@@ -163,7 +163,7 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
     {
         auto& reg = WindowRegistry::instance();
         std::lock_guard lock(reg.mutex);
-        auto c = reg.classes.find(text::asciiLower(className));
+        auto c = reg.classes.find(qtext::asciiLower(className));
         if (c == reg.classes.end()) {
             setErrorCode(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;
