@@ -18,16 +18,21 @@ namespace {
 HWND const kThreadMessagesOnly = reinterpret_cast<HWND>(intptr_t{-1});
 
 // Handles what is pending when called: sent messages, posted messages up to the last
-// one queued now, timers due now. Stops at a quit message and returns its exit code.
+// one queued now, timers due now. Stops at a quit message and returns its exit code;
+// also stops (returning nothing) when a wait inside a handler met one.
 std::optional<int> pumpPending(ThreadQueue& queue) {
     const std::uint64_t last = queue.lastSequence();
     const auto now = Clock::now();
+    const bool quitBefore = queue.rememberedQuit().has_value();
     MSG msg;
     for (;;) {
         switch (queue.take(msg, MessageFilter{}, true, last, now)) {
             case ThreadQueue::Took::Nothing: return std::nullopt;
             case ThreadQueue::Took::Quit: return static_cast<int>(msg.wParam);
-            case ThreadQueue::Took::Message: DispatchMessage(&msg); break;
+            case ThreadQueue::Took::Message:
+                DispatchMessage(&msg);
+                if (!quitBefore && queue.rememberedQuit()) return std::nullopt;
+                break;
         }
     }
 }
@@ -230,10 +235,12 @@ DWORD EnsureThreadQueue() { return currentQueue()->threadId(); }
 bool ProcessMessages() {
     auto queue = currentQueue();
     WaitScope scope(*queue);
+    const bool quitBefore = queue->rememberedQuit().has_value();
     if (auto quit = pumpPending(*queue)) {
         queue->rememberQuit(*quit);
         return true;
     }
+    if (!quitBefore && queue->rememberedQuit()) return true;  // a nested wait met it
     if (auto integration = queue->integration()) integration->processEvents();
     return queue->rememberedQuit().has_value();
 }
