@@ -109,13 +109,23 @@ BOOL PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+}  // extern "C"
+
+namespace {
+
+// Delivers a message to a window of this or another thread; false (error set) when it
+// could not be delivered or the deadline passed.
+bool sendTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Clock::time_point deadline, LRESULT& result) {
+    result = 0;
     auto route = routeOf(hwnd);
     if (!route || !route->queue) {
         setErrorCode(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
+        return false;
     }
-    if (route->threadId == currentThreadId()) return callCurrentProc(hwnd, msg, wParam, lParam);
+    if (route->threadId == currentThreadId()) {
+        result = callCurrentProc(hwnd, msg, wParam, lParam);
+        return true;
+    }
     auto sent = std::make_shared<SentMessage>();
     sent->hwnd = hwnd;
     sent->msg = msg;
@@ -124,10 +134,32 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     sent->sender = currentQueue();
     if (!route->queue->enqueueSent(sent)) {
         setErrorCode(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
+        return false;
     }
-    sent->sender->waitForReply(*sent);
-    return sent->result;
+    if (!sent->sender->waitForReply(*sent, deadline)) {
+        setErrorCode(ERROR_TIMEOUT);
+        return false;
+    }
+    result = sent->result;
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result;
+    sendTo(hwnd, msg, wParam, lParam, Clock::time_point::max(), result);
+    return result;
+}
+
+LRESULT SendMessageTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT, UINT timeoutMs,
+                           LRESULT* result) {
+    LRESULT answer;
+    const bool ok = sendTo(hwnd, msg, wParam, lParam, Clock::now() + std::chrono::milliseconds(timeoutMs), answer);
+    if (result) *result = answer;
+    return ok ? TRUE : FALSE;
 }
 
 void PostQuitMessage(int exitCode) { currentQueue()->postQuit(exitCode); }

@@ -185,7 +185,9 @@ void ThreadQueue::waitForChange(std::uint64_t seen) {
     }
 }
 
-void ThreadQueue::waitForReply(SentMessage& sent) {
+void ThreadQueue::waitForReply(SentMessage& sent) { waitForReply(sent, Clock::time_point::max()); }
+
+bool ThreadQueue::waitForReply(SentMessage& sent, Clock::time_point deadline) {
     ++waitDepth;
     std::unique_lock lock(m_mutex);
     while (!sent.done) {
@@ -199,9 +201,14 @@ void ThreadQueue::waitForReply(SentMessage& sent) {
             lock.lock();
             continue;
         }
-        m_cv.wait(lock);
+        if (deadline == Clock::time_point::max()) {
+            m_cv.wait(lock);
+        } else if (m_cv.wait_until(lock, deadline) == std::cv_status::timeout && !sent.done) {
+            break;
+        }
     }
     --waitDepth;
+    return sent.done;
 }
 
 std::uint64_t ThreadQueue::lastSequence() {

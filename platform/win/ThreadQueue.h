@@ -70,7 +70,9 @@ public:
     std::uint64_t changes();
     void waitForChange(std::uint64_t seen);
     // Waits for a reply to a message this thread sent, handling incoming sends meanwhile.
+    // With a deadline: false when it passed first.
     void waitForReply(SentMessage& sent);
+    bool waitForReply(SentMessage& sent, Clock::time_point deadline);
     std::uint64_t lastSequence();
 
     void postQuit(int exitCode);

@@ -55,8 +55,8 @@ QUILLET_WIN_API HWND CreateWindow(const char* className, const char* windowName,
 QUILLET_WIN_API BOOL DestroyWindow(HWND hwnd);
 QUILLET_WIN_API BOOL IsWindow(HWND hwnd);
 // Among the layer's top-level windows that are not message-only: the first (oldest)
-// whose class matches className (case-insensitive) and, when windowName is not NULL,
-// whose text equals windowName. Either may be NULL.
+// whose class matches className and, when windowName is not NULL, whose text equals
+// windowName (both compared without regard to ASCII case). Either may be NULL.
 QUILLET_WIN_API HWND FindWindow(const char* className, const char* windowName);
 // Child windows of parent (NULL: top-level windows) after childAfter, as FindWindow.
 QUILLET_WIN_API HWND FindWindowEx(HWND parent, HWND childAfter, const char* className,
@@ -105,6 +105,12 @@ QUILLET_WIN_API UINT RegisterWindowMessage(const char* name);
 QUILLET_WIN_API BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 QUILLET_WIN_API BOOL PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
 QUILLET_WIN_API LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// SendMessage that gives up after timeoutMs when the owner thread does not handle the
+// message in time (FALSE, ERROR_TIMEOUT; the message may still be handled later, its
+// answer is then dropped). flags (SMTO_*) are accepted and ignored. *result gets the
+// answer when not NULL. Returns TRUE when the message was handled.
+QUILLET_WIN_API LRESULT SendMessageTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags,
+                                           UINT timeoutMs, LRESULT* result);
 // Ends the calling thread's loop: GetMessage returns FALSE once the posted messages
 // queued before it have been retrieved.
 QUILLET_WIN_API void PostQuitMessage(int exitCode);

@@ -124,6 +124,11 @@ typedef struct tagCOPYDATASTRUCT {
 
 #define SC_CLOSE 0xF060
 
+// SendMessageTimeout.
+#define SMTO_NORMAL 0x0000
+#define SMTO_BLOCK 0x0001
+#define SMTO_ABORTIFHUNG 0x0002
+
 // PeekMessage.
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -220,6 +225,7 @@ typedef struct tagCOPYDATASTRUCT {
 #define ERROR_CLASS_HAS_WINDOWS 1412
 #define ERROR_INVALID_INDEX 1413
 #define ERROR_INVALID_THREAD_ID 1444
+#define ERROR_TIMEOUT 1460
 #define ERROR_NOT_ENOUGH_QUOTA 1816
 
 #ifdef __cplusplus

@@ -12,8 +12,6 @@ using namespace quillet::win::detail;
 
 namespace {
 
-HWND const kThreadMessagesOnly = reinterpret_cast<HWND>(intptr_t{-1});
-
 bool sameClass(const std::string& a, const char* b) { return qtext::equalsIgnoreAsciiCase(a, b); }
 
 bool isTopLevel(const WindowRecord& w) { return w.parent == nullptr; }
@@ -263,7 +261,7 @@ HWND FindWindowEx(HWND parent, HWND childAfter, const char* className, const cha
         const WindowRecord& w = *it->second;
         if (w.parent != parent || w.destroying) continue;
         if (className != nullptr && !sameClass(w.className, className)) continue;
-        if (windowName != nullptr && w.text != windowName) continue;
+        if (windowName != nullptr && !qtext::equalsIgnoreAsciiCase(w.text, windowName)) continue;
         return w.handle;
     }
     return nullptr;

@@ -368,3 +368,28 @@ TEST(Messages, ErrorCodesArePerThread) {
     EXPECT_EQ(seen, static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_QUOTA));
 }
+
+TEST(Messages, SendMessageTimeoutGivesUpOnAThreadThatDoesNotPump) {
+    Recorder::instance().reset();
+    std::promise<HWND> made;
+    std::atomic<bool> pump{false};
+    std::thread owner([&] {
+        made.set_value(wintest::makeWindow());
+        while (!pump) std::this_thread::sleep_for(1ms);
+        ProcessMessages();  // handles the late message; its answer goes nowhere
+    });
+    HWND w = made.get_future().get();
+    Recorder::instance().on(WM_USER + 1, [](HWND, WPARAM, LPARAM) -> LRESULT { return 5; });
+    LRESULT answer = -1;
+    EXPECT_FALSE(SendMessageTimeout(w, WM_USER + 1, 0, 0, SMTO_NORMAL, 30, &answer));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+    EXPECT_EQ(answer, 0);
+    pump = true;
+    owner.join();
+    EXPECT_EQ(Recorder::instance().received().size(), 1u);
+
+    HWND mine = wintest::makeWindow();
+    EXPECT_TRUE(SendMessageTimeout(mine, WM_USER + 1, 0, 0, SMTO_NORMAL, 30, &answer));
+    EXPECT_EQ(answer, 5);
+    DestroyWindow(mine);
+}
