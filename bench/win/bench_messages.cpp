@@ -35,9 +35,13 @@ LRESULT countProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProc(h, m, w, l);
 }
 
-HWND makeWindow() { return CreateWindow("BenchCounter", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr); }
+HWND makeWindow() {
+    return CreateWindow("BenchCounter", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
 
-double seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 void oneThread() {
     HWND w = makeWindow();
@@ -50,7 +54,8 @@ void oneThread() {
         while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
     }
     const double s = seconds(start);
-    std::printf("one thread:     %ld post+dispatch in %.3f s = %.2f M msg/s\n", g_handled.load(), s, g_handled / s / 1e6);
+    std::printf("one thread:     %ld post+dispatch in %.3f s = %.2f M msg/s\n", g_handled.load(), s,
+                g_handled / s / 1e6);
     DestroyWindow(w);
 }
 
@@ -76,8 +81,10 @@ void acrossThreads() {
     }
     producer.join();
     const double s = seconds(start);
-    std::printf("across threads: %ld post+dispatch in %.3f s = %.2f M msg/s (%ld posts refused by a full queue, retried)\n",
-                g_handled.load(), s, g_handled / s / 1e6, refused);
+    std::printf(
+        "across threads: %ld post+dispatch in %.3f s = %.2f M msg/s (%ld posts refused by a full queue, "
+        "retried)\n",
+        g_handled.load(), s, g_handled / s / 1e6, refused);
     DestroyWindow(w);
 }
 
@@ -94,8 +101,8 @@ void sendRoundTrips() {
     long sum = 0;
     for (int i = 0; i < kTotal; ++i) sum += SendMessage(w, WM_USER + 1, i, 0);
     const double s = seconds(start);
-    std::printf("SendMessage across threads: %d round trips in %.3f s = %.1f us each (check %ld)\n", kTotal, s,
-                s / kTotal * 1e6, sum);
+    std::printf("SendMessage across threads: %d round trips in %.3f s = %.1f us each (check %ld)\n", kTotal,
+                s, s / kTotal * 1e6, sum);
     DWORD tid = GetWindowThreadProcessId(w, nullptr);
     PostThreadMessage(tid, WM_QUIT, 0, 0);
     owner.join();
@@ -119,8 +126,10 @@ void qtLatency(int argc, char** argv) {
     worker.join();
     std::sort(g_latencyUs.begin(), g_latencyUs.end());
     const auto at = [&](double q) { return g_latencyUs[static_cast<size_t>(q * (g_latencyUs.size() - 1))]; };
-    std::printf("PostMessage on a worker -> dispatch on the Qt loop: %zu messages, median %.1f us, p99 %.1f us, max %.1f us\n",
-                g_latencyUs.size(), at(0.5), at(0.99), g_latencyUs.back());
+    std::printf(
+        "PostMessage on a worker -> dispatch on the Qt loop: %zu messages, median %.1f us, p99 %.1f us, max "
+        "%.1f us\n",
+        g_latencyUs.size(), at(0.5), at(0.99), g_latencyUs.back());
     DestroyWindow(w);
 }
 

@@ -13,12 +13,12 @@ std::shared_ptr<MessageBoxPresenter> g_presenter;  // the one the shell or a tes
 
 int defaultButton(UINT type) {
     static const int buttons[][3] = {
-        {IDOK, IDOK, IDOK},             // MB_OK
-        {IDOK, IDCANCEL, IDOK},         // MB_OKCANCEL
-        {IDABORT, IDRETRY, IDIGNORE},   // MB_ABORTRETRYIGNORE
-        {IDYES, IDNO, IDCANCEL},        // MB_YESNOCANCEL
-        {IDYES, IDNO, IDYES},           // MB_YESNO
-        {IDRETRY, IDCANCEL, IDRETRY},   // MB_RETRYCANCEL
+        {IDOK, IDOK, IDOK},            // MB_OK
+        {IDOK, IDCANCEL, IDOK},        // MB_OKCANCEL
+        {IDABORT, IDRETRY, IDIGNORE},  // MB_ABORTRETRYIGNORE
+        {IDYES, IDNO, IDCANCEL},       // MB_YESNOCANCEL
+        {IDYES, IDNO, IDYES},          // MB_YESNO
+        {IDRETRY, IDCANCEL, IDRETRY},  // MB_RETRYCANCEL
     };
     const UINT kind = type & MB_TYPEMASK;
     const UINT which = (type & MB_DEFMASK) >> 8;

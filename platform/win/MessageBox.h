@@ -13,7 +13,7 @@
 namespace quillet::win {
 
 class MessageBoxPresenter {
-public:
+  public:
     virtual ~MessageBoxPresenter() = default;
     // Called by MessageBox on the calling thread, which it blocks until answered; a
     // presenter that must show on a particular thread (Qt on the user-interface thread)
@@ -32,13 +32,13 @@ std::shared_ptr<MessageBoxPresenter> messageBoxPresenter();
 
 // Writes "caption: text" to stderr and answers the default button at once.
 class StderrMessageBoxPresenter : public MessageBoxPresenter {
-public:
+  public:
     int present(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
 };
 
 // Records every box and answers with a set answer (default: the box's default button).
 class RecordingMessageBoxPresenter : public MessageBoxPresenter {
-public:
+  public:
     struct Box {
         HWND owner;
         std::string text;
@@ -50,7 +50,7 @@ public:
     void setAnswer(int answer);  // 0: the default button
     std::vector<Box> boxes() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<Box> m_boxes;
     int m_answer = 0;

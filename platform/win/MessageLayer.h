@@ -47,7 +47,7 @@ int RunMessageLoop();
 
 // Plugs another event loop into a thread's queue (the Qt unit implements it).
 class EventLoopIntegration {
-public:
+  public:
     virtual ~EventLoopIntegration() = default;
     // Called from any thread, possibly with the layer's locks released but from inside
     // PostMessage/SendMessage/SetTimer: the queue has something new (a message, a quit,
@@ -78,7 +78,7 @@ std::optional<std::chrono::steady_clock::time_point> NextTimerDue();
 // thread, so that implementation must be thread-safe. None may call back into the
 // layer for the same window.
 class WindowSurface {
-public:
+  public:
     virtual ~WindowSurface() = default;
     virtual RECT frame() const = 0;
     virtual RECT client() const = 0;  // client area, relative to itself (left = top = 0)
@@ -96,8 +96,8 @@ bool AttachWindowSurface(HWND hwnd, std::shared_ptr<WindowSurface> surface);
 // A handle for a foreign native window (not ours: no procedure, no queue; messages to
 // it fail with ERROR_INVALID_WINDOW_HANDLE). The same native id gives the same handle
 // while it is registered. FindWindow finds it by class and title.
-HWND RegisterForeignWindow(std::uint64_t nativeId, const std::string& className,
-                           const std::string& title, std::shared_ptr<WindowSurface> surface);
+HWND RegisterForeignWindow(std::uint64_t nativeId, const std::string& className, const std::string& title,
+                           std::shared_ptr<WindowSurface> surface);
 HWND FindForeignWindow(std::uint64_t nativeId);
 // Forgets a foreign window (it went away): IsWindow becomes false.
 bool ForgetForeignWindow(HWND hwnd);

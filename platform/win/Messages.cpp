@@ -27,8 +27,10 @@ std::optional<int> pumpPending(ThreadQueue& queue) {
     MSG msg;
     for (;;) {
         switch (queue.take(msg, MessageFilter{}, true, last, now)) {
-            case ThreadQueue::Took::Nothing: return std::nullopt;
-            case ThreadQueue::Took::Quit: return static_cast<int>(msg.wParam);
+            case ThreadQueue::Took::Nothing:
+                return std::nullopt;
+            case ThreadQueue::Took::Quit:
+                return static_cast<int>(msg.wParam);
             case ThreadQueue::Took::Message:
                 DispatchMessage(&msg);
                 if (!quitBefore && queue.rememberedQuit()) return std::nullopt;
@@ -53,9 +55,15 @@ struct WaitScope {
 
 extern "C" {
 
-DWORD GetLastError(void) { return errorCode(); }
-void SetLastError(DWORD code) { setErrorCode(code); }
-DWORD GetCurrentThreadId(void) { return currentThreadId(); }
+DWORD GetLastError(void) {
+    return errorCode();
+}
+void SetLastError(DWORD code) {
+    setErrorCode(code);
+}
+DWORD GetCurrentThreadId(void) {
+    return currentThreadId();
+}
 
 DWORD GetTickCount(void) {
     return static_cast<DWORD>(
@@ -157,12 +165,15 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT SendMessageTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT, UINT timeoutMs,
                            LRESULT* result) {
     LRESULT answer;
-    const bool ok = sendTo(hwnd, msg, wParam, lParam, Clock::now() + std::chrono::milliseconds(timeoutMs), answer);
+    const bool ok =
+        sendTo(hwnd, msg, wParam, lParam, Clock::now() + std::chrono::milliseconds(timeoutMs), answer);
     if (result) *result = answer;
     return ok ? TRUE : FALSE;
 }
 
-void PostQuitMessage(int exitCode) { currentQueue()->postQuit(exitCode); }
+void PostQuitMessage(int exitCode) {
+    currentQueue()->postQuit(exitCode);
+}
 
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove) {
     if (msg == nullptr || !validFilter(hwnd)) {
@@ -176,8 +187,8 @@ BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remov
         *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(*code), 0, GetTickCount(), {0, 0}};
         return TRUE;
     }
-    const auto took = queue->take(*msg, MessageFilter{hwnd, filterMin, filterMax}, removing, UINT64_MAX,
-                                  Clock::now());
+    const auto took =
+        queue->take(*msg, MessageFilter{hwnd, filterMin, filterMax}, removing, UINT64_MAX, Clock::now());
     return took == ThreadQueue::Took::Nothing ? FALSE : TRUE;
 }
 
@@ -195,9 +206,12 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     for (;;) {
         const std::uint64_t seen = queue->changes();
         switch (queue->take(*msg, filter, true, UINT64_MAX, Clock::now())) {
-            case ThreadQueue::Took::Quit: return FALSE;
-            case ThreadQueue::Took::Message: return TRUE;
-            case ThreadQueue::Took::Nothing: break;
+            case ThreadQueue::Took::Quit:
+                return FALSE;
+            case ThreadQueue::Took::Message:
+                return TRUE;
+            case ThreadQueue::Took::Nothing:
+                break;
         }
         if (auto code = queue->takeRememberedQuit()) {  // a handler of a sent message waited and met a quit
             *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(*code), 0, GetTickCount(), {0, 0}};
@@ -218,7 +232,9 @@ BOOL WaitMessage(void) {
     return TRUE;
 }
 
-BOOL TranslateMessage(const MSG*) { return FALSE; }
+BOOL TranslateMessage(const MSG*) {
+    return FALSE;
+}
 
 LRESULT DispatchMessage(const MSG* msg) {
     if (msg == nullptr) return 0;
@@ -262,7 +278,9 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
 
 namespace quillet::win {
 
-DWORD EnsureThreadQueue() { return currentQueue()->threadId(); }
+DWORD EnsureThreadQueue() {
+    return currentQueue()->threadId();
+}
 
 bool ProcessMessages() {
     auto queue = currentQueue();
@@ -277,9 +295,13 @@ bool ProcessMessages() {
     return queue->rememberedQuit().has_value();
 }
 
-bool QuitRequested() { return currentQueue()->rememberedQuit().has_value(); }
+bool QuitRequested() {
+    return currentQueue()->rememberedQuit().has_value();
+}
 
-int MessageWaitDepth() { return currentQueue()->waitDepth; }
+int MessageWaitDepth() {
+    return currentQueue()->waitDepth;
+}
 
 int RunMessageLoop() {
     MSG msg;
@@ -302,6 +324,8 @@ std::optional<int> PumpMessages() {
     return queue->takeRememberedQuit();  // met by a wait inside a handler
 }
 
-std::optional<std::chrono::steady_clock::time_point> NextTimerDue() { return currentQueue()->nextTimerDue(); }
+std::optional<std::chrono::steady_clock::time_point> NextTimerDue() {
+    return currentQueue()->nextTimerDue();
+}
 
 }  // namespace quillet::win

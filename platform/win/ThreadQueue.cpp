@@ -34,8 +34,12 @@ thread_local QueueHolder t_queue;
 
 }  // namespace
 
-void setErrorCode(DWORD code) { t_error = code; }
-DWORD errorCode() { return t_error; }
+void setErrorCode(DWORD code) {
+    t_error = code;
+}
+DWORD errorCode() {
+    return t_error;
+}
 
 DWORD currentThreadId() {
     static thread_local const DWORD id = static_cast<DWORD>(gettid());
@@ -185,7 +189,9 @@ void ThreadQueue::waitForChange(std::uint64_t seen) {
     }
 }
 
-void ThreadQueue::waitForReply(SentMessage& sent) { waitForReply(sent, Clock::time_point::max()); }
+void ThreadQueue::waitForReply(SentMessage& sent) {
+    waitForReply(sent, Clock::time_point::max());
+}
 
 bool ThreadQueue::waitForReply(SentMessage& sent, Clock::time_point deadline) {
     ++waitDepth;

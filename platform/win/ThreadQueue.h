@@ -47,7 +47,7 @@ struct MessageFilter {
 };
 
 class ThreadQueue {
-public:
+  public:
     explicit ThreadQueue(DWORD threadId) : m_threadId(threadId) {}
     DWORD threadId() const { return m_threadId; }
 
@@ -95,7 +95,7 @@ public:
     // The owner thread is ending: senders get 0, further posts and sends fail.
     void close();
 
-private:
+  private:
     struct Posted {
         MSG msg;
         std::uint64_t sequence;

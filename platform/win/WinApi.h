@@ -44,12 +44,12 @@ QUILLET_WIN_API BOOL UnregisterClass(const char* className, HINSTANCE instance);
 // parent HWND_MESSAGE makes a message-only window (not found by FindWindow or
 // EnumWindows). WS_VISIBLE in style shows the window at once. The procedure gets
 // WM_NCCREATE and WM_CREATE; -1 from WM_CREATE (or 0 from WM_NCCREATE) fails the call.
-QUILLET_WIN_API HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName,
-                                    DWORD style, int x, int y, int width, int height, HWND parent,
-                                    HMENU menu, HINSTANCE instance, void* param);
-QUILLET_WIN_API HWND CreateWindow(const char* className, const char* windowName, DWORD style, int x,
-                                  int y, int width, int height, HWND parent, HMENU menu,
-                                  HINSTANCE instance, void* param);
+QUILLET_WIN_API HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
+                                    int x, int y, int width, int height, HWND parent, HMENU menu,
+                                    HINSTANCE instance, void* param);
+QUILLET_WIN_API HWND CreateWindow(const char* className, const char* windowName, DWORD style, int x, int y,
+                                  int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                  void* param);
 // Owner thread only. Sends WM_DESTROY and WM_NCDESTROY, kills the window's timers and
 // destroys its child windows first. Messages already queued for it are dropped.
 QUILLET_WIN_API BOOL DestroyWindow(HWND hwnd);
@@ -73,8 +73,7 @@ QUILLET_WIN_API LONG_PTR GetWindowLongPtr(HWND hwnd, int index);
 QUILLET_WIN_API LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value);
 QUILLET_WIN_API LONG GetWindowLong(HWND hwnd, int index);
 QUILLET_WIN_API LONG SetWindowLong(HWND hwnd, int index, LONG value);
-QUILLET_WIN_API LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam,
-                                       LPARAM lParam);
+QUILLET_WIN_API LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Default handling: WM_GETTEXT, WM_GETTEXTLENGTH, WM_SETTEXT from the window's text,
 // WM_CLOSE destroys the window, WM_NCCREATE answers TRUE, WM_QUERYENDSESSION TRUE,
 // everything else 0.
@@ -91,8 +90,7 @@ QUILLET_WIN_API BOOL SetWindowText(HWND hwnd, const char* text);
 QUILLET_WIN_API BOOL GetWindowRect(HWND hwnd, RECT* rect);
 QUILLET_WIN_API BOOL GetClientRect(HWND hwnd, RECT* rect);
 QUILLET_WIN_API BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
-QUILLET_WIN_API BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy,
-                                  UINT flags);
+QUILLET_WIN_API BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 QUILLET_WIN_API BOOL ShowWindow(HWND hwnd, int command);  // the previous visibility
 QUILLET_WIN_API BOOL IsWindowVisible(HWND hwnd);
 

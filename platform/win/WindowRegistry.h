@@ -51,7 +51,7 @@ struct WindowClass {
 };
 
 class WindowRegistry {
-public:
+  public:
     static WindowRegistry& instance();
 
     std::mutex mutex;
@@ -68,7 +68,7 @@ public:
     std::shared_ptr<WindowRecord> findLocked(HWND hwnd) const;
     HWND addLocked(std::shared_ptr<WindowRecord> record);
 
-private:
+  private:
     WindowRegistry();
 };
 

@@ -12,9 +12,13 @@ using namespace quillet::win::detail;
 
 namespace {
 
-bool sameClass(const std::string& a, const char* b) { return qtext::equalsIgnoreAsciiCase(a, b); }
+bool sameClass(const std::string& a, const char* b) {
+    return qtext::equalsIgnoreAsciiCase(a, b);
+}
 
-bool isTopLevel(const WindowRecord& w) { return w.parent == nullptr; }
+bool isTopLevel(const WindowRecord& w) {
+    return w.parent == nullptr;
+}
 
 // Runs f with the window's surface on the thread where that is allowed: the owner
 // thread for our windows (carried there like a sent message), any thread for foreign
@@ -92,9 +96,11 @@ BOOL applyFrame(HWND hwnd, const RECT& frame) {
     }
     if (route->foreign) return TRUE;
     const RECT& old = before->frame;
-    if (old.left != frame.left || old.top != frame.top) SendMessage(hwnd, WM_MOVE, 0, packPoint(frame.left, frame.top));
+    if (old.left != frame.left || old.top != frame.top)
+        SendMessage(hwnd, WM_MOVE, 0, packPoint(frame.left, frame.top));
     const LONG w = frame.right - frame.left, h = frame.bottom - frame.top;
-    if (old.right - old.left != w || old.bottom - old.top != h) SendMessage(hwnd, WM_SIZE, 0, packPoint(w, h));
+    if (old.right - old.left != w || old.bottom - old.top != h)
+        SendMessage(hwnd, WM_SIZE, 0, packPoint(w, h));
     return TRUE;
 }
 
@@ -149,8 +155,8 @@ BOOL UnregisterClass(const char* className, HINSTANCE) {
     return TRUE;
 }
 
-HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x,
-                    int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param) {
+HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
+                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param) {
     if (className == nullptr) {
         setErrorCode(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -185,8 +191,18 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
         record->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
         hwnd = reg.addLocked(record);
     }
-    CREATESTRUCT cs{param, instance, menu, parent == HWND_MESSAGE ? nullptr : parent, height, width, y, x,
-                    static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCT cs{param,
+                    instance,
+                    menu,
+                    parent == HWND_MESSAGE ? nullptr : parent,
+                    height,
+                    width,
+                    y,
+                    x,
+                    static_cast<LONG>(style),
+                    windowName,
+                    className,
+                    exStyle};
     if (SendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0 ||
         SendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(hwnd);
@@ -199,7 +215,8 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
 
 HWND CreateWindow(const char* className, const char* windowName, DWORD style, int x, int y, int width,
                   int height, HWND parent, HMENU menu, HINSTANCE instance, void* param) {
-    return CreateWindowEx(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
+    return CreateWindowEx(0, className, windowName, style, x, y, width, height, parent, menu, instance,
+                          param);
 }
 
 BOOL DestroyWindow(HWND hwnd) {
@@ -248,7 +265,9 @@ BOOL DestroyWindow(HWND hwnd) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND hwnd) { return windowAlive(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd) {
+    return windowAlive(hwnd) ? TRUE : FALSE;
+}
 
 HWND FindWindowEx(HWND parent, HWND childAfter, const char* className, const char* windowName) {
     auto& reg = WindowRegistry::instance();
@@ -319,14 +338,29 @@ LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
     bool valid = true;
     withWindow(hwnd, [&](WindowRecord& w) {
         switch (index) {
-            case GWLP_WNDPROC: value = reinterpret_cast<LONG_PTR>(w.proc); break;
-            case GWLP_USERDATA: value = w.userData; break;
-            case GWL_STYLE: value = w.style | (w.visible ? WS_VISIBLE : 0); break;
-            case GWL_EXSTYLE: value = w.exStyle; break;
-            case GWLP_ID: value = w.id; break;
-            case GWLP_HINSTANCE: value = reinterpret_cast<LONG_PTR>(w.instance); break;
-            case GWLP_HWNDPARENT: value = reinterpret_cast<LONG_PTR>(w.parent == HWND_MESSAGE ? nullptr : w.parent); break;
-            default: valid = false;
+            case GWLP_WNDPROC:
+                value = reinterpret_cast<LONG_PTR>(w.proc);
+                break;
+            case GWLP_USERDATA:
+                value = w.userData;
+                break;
+            case GWL_STYLE:
+                value = w.style | (w.visible ? WS_VISIBLE : 0);
+                break;
+            case GWL_EXSTYLE:
+                value = w.exStyle;
+                break;
+            case GWLP_ID:
+                value = w.id;
+                break;
+            case GWLP_HINSTANCE:
+                value = reinterpret_cast<LONG_PTR>(w.instance);
+                break;
+            case GWLP_HWNDPARENT:
+                value = reinterpret_cast<LONG_PTR>(w.parent == HWND_MESSAGE ? nullptr : w.parent);
+                break;
+            default:
+                valid = false;
         }
     });
     if (!valid) setErrorCode(ERROR_INVALID_INDEX);
@@ -349,14 +383,24 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
                     old = reinterpret_cast<LONG_PTR>(w.proc);
                     w.proc = reinterpret_cast<WNDPROC>(value);
                     break;
-                case GWLP_USERDATA: old = w.userData; w.userData = value; break;
+                case GWLP_USERDATA:
+                    old = w.userData;
+                    w.userData = value;
+                    break;
                 case GWL_STYLE:
                     old = w.style | (w.visible ? WS_VISIBLE : 0);
                     w.style = static_cast<LONG>(value & ~static_cast<LONG_PTR>(WS_VISIBLE));
                     break;
-                case GWL_EXSTYLE: old = w.exStyle; w.exStyle = static_cast<LONG>(value); break;
-                case GWLP_ID: old = w.id; w.id = value; break;
-                default: valid = false;
+                case GWL_EXSTYLE:
+                    old = w.exStyle;
+                    w.exStyle = static_cast<LONG>(value);
+                    break;
+                case GWLP_ID:
+                    old = w.id;
+                    w.id = value;
+                    break;
+                default:
+                    valid = false;
             }
         }))
         return 0;
@@ -368,7 +412,9 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
     return old;
 }
 
-LONG GetWindowLong(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtr(hwnd, index)); }
+LONG GetWindowLong(HWND hwnd, int index) {
+    return static_cast<LONG>(GetWindowLongPtr(hwnd, index));
+}
 
 LONG SetWindowLong(HWND hwnd, int index, LONG value) {
     return static_cast<LONG>(SetWindowLongPtr(hwnd, index, value));
@@ -390,7 +436,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_GETTEXT: {
             std::string text;
             withWindow(hwnd, [&](WindowRecord& w) { text = w.text; });
-            return copyText(text, reinterpret_cast<char*>(lParam), static_cast<int>(std::min<WPARAM>(wParam, INT32_MAX)));
+            return copyText(text, reinterpret_cast<char*>(lParam),
+                            static_cast<int>(std::min<WPARAM>(wParam, INT32_MAX)));
         }
         case WM_GETTEXTLENGTH: {
             std::size_t length = 0;
@@ -422,7 +469,8 @@ int GetWindowText(HWND hwnd, char* buffer, int size) {
         return copyText(text, buffer, size);
     }
     *buffer = '\0';
-    return static_cast<int>(SendMessage(hwnd, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
+    return static_cast<int>(
+        SendMessage(hwnd, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
 }
 
 int GetWindowTextLength(HWND hwnd) {

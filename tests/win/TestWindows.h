@@ -4,8 +4,8 @@
 
 #include <atomic>
 #include <functional>
-#include <map>
 #include <future>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,7 +26,7 @@ struct Received {
 // Every window of the class "TestRecorder" records its messages here; a handler set
 // for a message number runs instead of DefWindowProc.
 class Recorder {
-public:
+  public:
     static Recorder& instance() {
         static Recorder r;
         return r;
@@ -56,7 +56,7 @@ public:
         m_handlers.clear();
     }
 
-private:
+  private:
     Recorder() {
         WNDCLASS wc{};
         wc.lpfnWndProc = CALLBACK_proc;
@@ -75,7 +75,7 @@ inline HWND makeWindow(const char* title = "", HWND parent = HWND_MESSAGE) {
 
 // A thread that creates a window and pumps its queue with GetMessage until WM_QUIT.
 class LoopThread {
-public:
+  public:
     explicit LoopThread(const char* title = "") {
         std::promise<std::pair<HWND, DWORD>> ready;
         auto f = ready.get_future();
@@ -96,7 +96,7 @@ public:
     HWND hwnd = nullptr;
     DWORD threadId = 0;
 
-private:
+  private:
     std::thread m_thread;
     int m_exitCode = 0;
 };

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 
 #include "TestWindows.h"
 
@@ -32,7 +34,7 @@ TEST(Messages, PostedMessagesComeInOrderAndTheQuitAfterThem) {
     PostMessage(a, WM_USER + 1, 0, 0);
     PostThreadMessage(GetCurrentThreadId(), WM_USER + 2, 0, 0);
     PostMessage(b, WM_USER + 3, 0, 0);
-    PostQuitMessage(42);  // comes after what was posted before it...
+    PostQuitMessage(42);                // comes after what was posted before it...
     PostMessage(a, WM_USER + 4, 0, 0);  // ...and after what is posted later
     MSG msg;
     BOOL r;
@@ -43,7 +45,8 @@ TEST(Messages, PostedMessagesComeInOrderAndTheQuitAfterThem) {
     EXPECT_EQ(r, FALSE);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 42u);
-    EXPECT_EQ(numbers(Recorder::instance().received()), (std::vector<UINT>{WM_USER + 1, WM_USER + 3, WM_USER + 4}));
+    EXPECT_EQ(numbers(Recorder::instance().received()),
+              (std::vector<UINT>{WM_USER + 1, WM_USER + 3, WM_USER + 4}));
     EXPECT_EQ(threadMessages, std::vector<UINT>{WM_USER + 2});
     DestroyWindow(a);
     DestroyWindow(b);
@@ -110,7 +113,8 @@ TEST(Messages, PeekMessageWithAndWithoutRemovalAndFilters) {
 TEST(Messages, SendMessageAcrossThreadsRunsOnTheOwnerAndReturnsItsAnswer) {
     Recorder::instance().reset();
     wintest::LoopThread owner;
-    Recorder::instance().on(WM_USER + 7, [](HWND, WPARAM w, LPARAM l) { return static_cast<LRESULT>(w * 10 + l); });
+    Recorder::instance().on(WM_USER + 7,
+                            [](HWND, WPARAM w, LPARAM l) { return static_cast<LRESULT>(w * 10 + l); });
     EXPECT_EQ(SendMessage(owner.hwnd, WM_USER + 7, 4, 2), 42);
     auto got = Recorder::instance().received();
     ASSERT_EQ(got.size(), 1u);
@@ -392,4 +396,44 @@ TEST(Messages, SendMessageTimeoutGivesUpOnAThreadThatDoesNotPump) {
     EXPECT_TRUE(SendMessageTimeout(mine, WM_USER + 1, 0, 0, SMTO_NORMAL, 30, &answer));
     EXPECT_EQ(answer, 5);
     DestroyWindow(mine);
+}
+
+namespace {
+// Voluntary context switches of one thread of this process: each wake-up of a
+// blocked thread counts one.
+long wakeUps(DWORD tid) {
+    std::FILE* f = std::fopen(("/proc/self/task/" + std::to_string(tid) + "/status").c_str(), "r");
+    if (!f) return -1;
+    char line[256];
+    long n = -1;
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::sscanf(line, "voluntary_ctxt_switches: %ld", &n) == 1) break;
+    }
+    std::fclose(f);
+    return n;
+}
+}  // namespace
+
+TEST(Messages, AThreadWithoutTimersSleepsUntilAMessageComes) {
+    std::promise<DWORD> idle;
+    std::thread worker([&] {
+        HWND w = wintest::makeWindow();
+        SetTimer(w, 1, 10, nullptr);
+        MSG msg;
+        for (int ticks = 0; ticks < 2 && GetMessage(&msg, nullptr, 0, 0) > 0;)
+            ticks += msg.message == WM_TIMER;
+        KillTimer(w, 1);
+        idle.set_value(GetCurrentThreadId());
+        while (GetMessage(&msg, nullptr, 0, 0) > 0) DispatchMessage(&msg);
+        DestroyWindow(w);
+    });
+    const DWORD tid = idle.get_future().get();
+    std::this_thread::sleep_for(50ms);  // let it block
+    const long before = wakeUps(tid);
+    std::this_thread::sleep_for(300ms);
+    const long after = wakeUps(tid);
+    PostThreadMessage(tid, WM_QUIT, 0, 0);
+    worker.join();
+    ASSERT_GE(before, 0);
+    EXPECT_EQ(after, before) << "a killed timer must not wake the thread";
 }

@@ -23,7 +23,8 @@ TEST(PluginHost, ALoadedLibraryFindsAndMessagesTheHostWindow) {
     wc.lpfnWndProc = hostProc;
     wc.lpszClassName = "Winamp v1.x";
     ASSERT_NE(RegisterClass(&wc), 0);
-    HWND host = CreateWindowEx(0, "Winamp v1.x", "Winamp 2.41", WS_POPUP, 5, 5, 25, 25, nullptr, nullptr, nullptr, nullptr);
+    HWND host = CreateWindowEx(0, "Winamp v1.x", "Winamp 2.41", WS_POPUP, 5, 5, 25, 25, nullptr, nullptr,
+                               nullptr, nullptr);
     ASSERT_NE(host, nullptr);
 
     void* lib = dlopen(QUILLET_TEST_PLUGIN, RTLD_NOW | RTLD_LOCAL);

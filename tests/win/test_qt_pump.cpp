@@ -83,7 +83,8 @@ TEST(QtPump, ProcessMessagesRunsQtEventsAndAQuitMetInAWaitEndsTheLoopAfterIt) {
     HWND w = wintest::makeWindow();
     bool qtEventRan = false, waitStopped = false, afterWait = false, laterMessage = false;
     Recorder::instance().on(WM_USER + 1, [&](HWND self, WPARAM, LPARAM) -> LRESULT {
-        QMetaObject::invokeMethod(&a.app, [&] { qtEventRan = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &a.app, [&] { qtEventRan = true; }, Qt::QueuedConnection);
         ProcessMessages();
         EXPECT_TRUE(qtEventRan) << "the wait processed Qt's events";
         PostThreadMessage(GetCurrentThreadId(), WM_QUIT, 5, 0);

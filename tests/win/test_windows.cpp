@@ -30,7 +30,9 @@ struct FakeSurface : WindowSurface {
         lastThread = GetCurrentThreadId();
         return frame_;
     }
-    RECT client() const override { return RECT{0, 0, frame_.right - frame_.left - 8, frame_.bottom - frame_.top - 26}; }
+    RECT client() const override {
+        return RECT{0, 0, frame_.right - frame_.left - 8, frame_.bottom - frame_.top - 26};
+    }
     void setFrame(const RECT& r) override {
         lastThread = GetCurrentThreadId();
         frame_ = r;
@@ -66,7 +68,8 @@ TEST(Windows, SubclassingReturnsTheOldProcedureAndCallsThrough) {
 
     // The visualisation driver replaces the procedure from its own thread.
     std::thread([&] {
-        g_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtr(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassProc)));
+        g_previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtr(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassProc)));
     }).join();
     EXPECT_EQ(g_previous, original);
     g_subclassCalls = 0;
@@ -105,13 +108,15 @@ TEST(Windows, FindWindowByClassAndTitleSkipsMessageOnlyWindows) {
 
     HWND hidden = wintest::makeWindow("Hidden", HWND_MESSAGE);
     EXPECT_EQ(FindWindow("TestRecorder", nullptr), nullptr) << "message-only windows are not found";
-    HWND winamp = CreateWindowEx(0, "Winamp v1.x", "Winamp 2.41", WS_POPUP, 5, 5, 25, 25, nullptr, nullptr, nullptr, nullptr);
+    HWND winamp = CreateWindowEx(0, "Winamp v1.x", "Winamp 2.41", WS_POPUP, 5, 5, 25, 25, nullptr, nullptr,
+                                 nullptr, nullptr);
     ASSERT_NE(winamp, nullptr);
     EXPECT_EQ(FindWindow("winamp v1.X", nullptr), winamp);
     EXPECT_EQ(FindWindow(nullptr, "Winamp 2.41"), winamp);
     EXPECT_EQ(FindWindow("Winamp v1.x", "Other"), nullptr);
     EXPECT_EQ(FindWindowEx(HWND_MESSAGE, nullptr, "TestRecorder", "Hidden"), hidden);
-    HWND child = CreateWindowEx(WS_EX_CLIENTEDGE, "STATIC", "Embed target", WS_CHILD, 0, 0, 10, 10, winamp, nullptr, nullptr, nullptr);
+    HWND child = CreateWindowEx(WS_EX_CLIENTEDGE, "STATIC", "Embed target", WS_CHILD, 0, 0, 10, 10, winamp,
+                                nullptr, nullptr, nullptr);
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(FindWindowEx(winamp, nullptr, "static", nullptr), child);
     EXPECT_EQ(GetParent(child), winamp);
@@ -122,17 +127,20 @@ TEST(Windows, FindWindowByClassAndTitleSkipsMessageOnlyWindows) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
 
     std::vector<HWND> topLevel;
-    EnumWindows([](HWND h, LPARAM l) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&topLevel));
+    EnumWindows(
+        [](HWND h, LPARAM l) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&topLevel));
     EXPECT_EQ(topLevel, std::vector<HWND>{winamp}) << "neither message-only nor child windows";
 
     DestroyWindow(winamp);
     EXPECT_FALSE(IsWindow(child)) << "children go with their parent";
     EXPECT_EQ(FindWindow("Winamp v1.x", nullptr), nullptr);
     EXPECT_TRUE(UnregisterClass("Winamp v1.x", nullptr));
-    EXPECT_EQ(CreateWindowEx(0, "Winamp v1.x", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(CreateWindowEx(0, "Winamp v1.x", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr),
+              nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
     DestroyWindow(hidden);
 }
@@ -166,7 +174,8 @@ TEST(Windows, GeometryAndVisibilityWithAndWithoutASurface) {
             return 0;
         });
     }
-    HWND w = CreateWindowEx(0, "TestRecorder", "", WS_POPUP, 10, 20, 100, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND w =
+        CreateWindowEx(0, "TestRecorder", "", WS_POPUP, 10, 20, 100, 50, nullptr, nullptr, nullptr, nullptr);
     RECT r;
     ASSERT_TRUE(GetWindowRect(w, &r));
     EXPECT_EQ(r.left, 10);
@@ -209,7 +218,8 @@ TEST(Windows, ForeignWindowsAreFoundButTakeNoMessages) {
     surface->frame_ = RECT{0, 992, 1280, 1024};
     HWND tray = RegisterForeignWindow(0x400007, "Shell_TrayWnd", "", surface);
     ASSERT_NE(tray, nullptr);
-    EXPECT_EQ(RegisterForeignWindow(0x400007, "Shell_TrayWnd", "", surface), tray) << "one handle per native window";
+    EXPECT_EQ(RegisterForeignWindow(0x400007, "Shell_TrayWnd", "", surface), tray)
+        << "one handle per native window";
     EXPECT_EQ(FindForeignWindow(0x400007), tray);
     EXPECT_EQ(FindWindow("Shell_TrayWnd", nullptr), tray);
     RECT r;

@@ -3,24 +3,35 @@
 namespace quillet::win {
 
 namespace {
-RECT toRect(const QRect& r) { return RECT{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
+RECT toRect(const QRect& r) {
+    return RECT{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+}
 }  // namespace
 
-RECT QWidgetSurface::frame() const { return m_widget ? toRect(m_widget->frameGeometry()) : RECT{}; }
-
-RECT QWidgetSurface::client() const { return m_widget ? toRect(m_widget->rect()) : RECT{}; }
-
-void QWidgetSurface::setFrame(const RECT& frame) {
-    if (m_widget) m_widget->setGeometry(frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+RECT QWidgetSurface::frame() const {
+    return m_widget ? toRect(m_widget->frameGeometry()) : RECT{};
 }
 
-bool QWidgetSurface::visible() const { return m_widget && m_widget->isVisible(); }
+RECT QWidgetSurface::client() const {
+    return m_widget ? toRect(m_widget->rect()) : RECT{};
+}
+
+void QWidgetSurface::setFrame(const RECT& frame) {
+    if (m_widget)
+        m_widget->setGeometry(frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+}
+
+bool QWidgetSurface::visible() const {
+    return m_widget && m_widget->isVisible();
+}
 
 void QWidgetSurface::setVisible(bool visible) {
     if (m_widget) m_widget->setVisible(visible);
 }
 
-std::uint64_t QWidgetSurface::nativeId() const { return m_widget ? m_widget->internalWinId() : 0; }
+std::uint64_t QWidgetSurface::nativeId() const {
+    return m_widget ? m_widget->internalWinId() : 0;
+}
 
 HWND registerFormWindow(QWidget* form, const char* className, WNDPROC proc) {
     if (form == nullptr || className == nullptr || proc == nullptr) {

@@ -17,7 +17,7 @@ namespace quillet::win {
 // that rectangle (our skinned forms have no system frame). A widget that is gone
 // reads as an empty, hidden window.
 class QWidgetSurface : public WindowSurface {
-public:
+  public:
     explicit QWidgetSurface(QWidget* widget) : m_widget(widget) {}
     RECT frame() const override;
     RECT client() const override;
@@ -26,7 +26,7 @@ public:
     void setVisible(bool visible) override;
     std::uint64_t nativeId() const override;  // 0 until Qt made a native window
 
-private:
+  private:
     QPointer<QWidget> m_widget;
 };
 

@@ -17,7 +17,7 @@ const QEvent::Type kPumpEvent = static_cast<QEvent::Type>(QEvent::registerEventT
 // The layer's side of the pump. wake() runs on any thread; it posts at most one pump
 // event until the pump has run, so a burst of posts costs one Qt event.
 class QtMessagePump::Integration : public EventLoopIntegration {
-public:
+  public:
     explicit Integration(QObject* target) : m_target(target) {}
 
     void wake() override {
@@ -33,7 +33,7 @@ public:
         m_target = nullptr;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     QObject* m_target;
     std::atomic<bool> m_pending{false};
@@ -63,8 +63,10 @@ void QtMessagePump::pump() {
     m_integration->pumping();  // posts from now on wake us again
     if (auto quit = PumpMessages()) QCoreApplication::exit(*quit);
     if (auto due = NextTimerDue()) {
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
-        m_timer.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, INT32_MAX)));
+        const auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
+        m_timer.start(
+            static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, INT32_MAX)));
     } else {
         m_timer.stop();
     }

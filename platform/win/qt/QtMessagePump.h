@@ -20,17 +20,17 @@
 namespace quillet::win {
 
 class QtMessagePump : public QObject {
-public:
+  public:
     explicit QtMessagePump(QObject* parent = nullptr);
     ~QtMessagePump() override;
 
     QtMessagePump(const QtMessagePump&) = delete;
     QtMessagePump& operator=(const QtMessagePump&) = delete;
 
-protected:
+  protected:
     bool event(QEvent* e) override;
 
-private:
+  private:
     class Integration;
     void pump();
     std::shared_ptr<Integration> m_integration;
