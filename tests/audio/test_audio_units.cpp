@@ -11,7 +11,7 @@
 #include "platform/audio/core/ClockOutput.h"
 #include "platform/audio/core/Format.h"
 #include "platform/audio/core/History.h"
-#include "platform/audio/core/Spectrum.h"
+#include "platform/audio/core/Fft.h"
 
 using namespace qaudio;
 using namespace std::chrono_literals;

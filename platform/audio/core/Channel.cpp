@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/audio/core/PipeLock.h"
-#include "platform/audio/core/Spectrum.h"
+#include "platform/audio/core/Fft.h"
 
 namespace qaudio {
 

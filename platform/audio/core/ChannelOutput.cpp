@@ -6,7 +6,7 @@
 
 #include "platform/audio/core/Channel.h"
 #include "platform/audio/core/PipeLock.h"
-#include "platform/audio/core/Spectrum.h"
+#include "platform/audio/core/Fft.h"
 
 namespace qaudio {
 

@@ -1,4 +1,4 @@
-#include "platform/audio/core/Spectrum.h"
+#include "platform/audio/core/Fft.h"
 
 #include <kiss_fftr.h>
 
