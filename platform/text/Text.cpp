@@ -76,40 +76,83 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 character at p (no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 when the bytes there are not one.
+int utf8CharLength(const unsigned char* p, const unsigned char* end) {
+    const unsigned char c = *p;
+    if (c < 0x80) return 1;
+    int len;
+    char32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (end - p < len) return 0;
+    for (int i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+}  // namespace
+
 bool isValidUtf8(std::string_view s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const auto* end = p + s.size();
     while (p < end) {
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int len;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p < len) return false;
-        for (int i = 1; i < len; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        const int len = utf8CharLength(p, end);
+        if (len == 0) return false;
         p += len;
     }
     return true;
+}
+
+std::string repairUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + 16);
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = p + s.size();
+    while (p < end) {
+        const int len = utf8CharLength(p, end);
+        if (len == 0) {
+            appendUtf8(out, *p++);  // not UTF-8: Latin-1
+        } else {
+            out.append(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+            p += len;
+        }
+    }
+    return out;
+}
+
+bool isMostlyUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = p + s.size();
+    size_t multiByte = 0, invalid = 0;
+    while (p < end) {
+        const int len = utf8CharLength(p, end);
+        if (len == 0) {
+            ++invalid;
+            ++p;
+        } else {
+            multiByte += len > 1;
+            p += len;
+        }
+    }
+    return multiByte > invalid;
 }
 
 std::string latin1ToUtf8(std::string_view latin1) {

@@ -21,6 +21,15 @@ namespace qtext {
 // nothing above U+10FFFF).
 bool isValidUtf8(std::string_view bytes);
 
+// Keeps every well-formed UTF-8 character and takes each byte that is not
+// part of one as Latin-1: for text known to be UTF-8 that has been damaged.
+std::string repairUtf8(std::string_view bytes);
+
+// True when the bytes hold more well-formed multi-byte UTF-8 characters than
+// bytes that are not UTF-8: UTF-8 text with a few damaged bytes, rather than
+// text in a legacy code page.
+bool isMostlyUtf8(std::string_view bytes);
+
 // The one rule for text entering the program (see above).
 std::string toUtf8(std::string_view bytes);
 

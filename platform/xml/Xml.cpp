@@ -52,7 +52,7 @@ std::string describeParseError(const pugi::xml_parse_result& result, std::string
 }  // namespace
 
 std::string decodeXmlBytes(std::string_view bytes) {
-    if (startsWith(bytes, "\xEF\xBB\xBF")) return qtext::toUtf8(bytes.substr(3));
+    if (startsWith(bytes, "\xEF\xBB\xBF")) return qtext::repairUtf8(bytes.substr(3));
     if (startsWith(bytes, "\xFF\xFE")) return qtext::utf16ToUtf8(bytes.substr(2), false);
     if (startsWith(bytes, "\xFE\xFF")) return qtext::utf16ToUtf8(bytes.substr(2), true);
     if (startsWith(bytes, std::string_view("<\0?\0", 4))) return qtext::utf16ToUtf8(bytes, false);
@@ -66,6 +66,9 @@ std::string decodeXmlBytes(std::string_view bytes) {
     }
     // UTF-8 (declared or by default) and anything unknown: the one rule keeps
     // valid UTF-8 and rescues legacy bytes instead of failing.
+    // A whole UTF-8 file with a damaged byte or two is repaired where it is
+    // damaged; decoding all of it as GBK would garble every other character.
+    if (!qtext::isValidUtf8(bytes) && qtext::isMostlyUtf8(bytes)) return qtext::repairUtf8(bytes);
     return qtext::toUtf8(bytes);
 }
 

@@ -87,3 +87,10 @@ TEST(Text, CutToBytesNeverSplitsACharacter) {
     EXPECT_EQ(cutToBytes("ab", 1), "a");
     EXPECT_EQ(countChars("a中\xF0\x9F\x8E\xB5"), 3u);
 }
+
+TEST(Text, RepairKeepsGoodUtf8AroundDamage) {
+    EXPECT_EQ(repairUtf8("中\xFF文"), "中\xC3\xBF文");
+    EXPECT_EQ(repairUtf8("\xE4\xB8"), "\xC3\xA4\xC2\xB8");  // truncated character: two Latin-1 bytes
+    EXPECT_TRUE(isMostlyUtf8("中文歌曲\xFF"));
+    EXPECT_FALSE(isMostlyUtf8(kGbkChinese));
+}

@@ -226,3 +226,16 @@ TEST(XmlSave, MoveAsideReplacesAnOlderCopy) {
 }
 
 }  // namespace
+
+TEST(XmlDamagedUtf8, OneBadByteIsRepairedInPlaceNotDecodedAsGbk) {
+    // "我的歌" in UTF-8 with one stray 0xFF: the rest must stay as written.
+    qxml::Document doc;
+    ASSERT_TRUE(doc.loadText("<?xml version=\"1.0\"?><r a=\"我的\xFF歌\"/>"));
+    EXPECT_EQ(qxml::attribute(doc.documentElement(), "a"), std::optional<std::string>("我的\xC3\xBF歌"));
+    // The same with a UTF-8 byte-order mark.
+    ASSERT_TRUE(doc.loadText("\xEF\xBB\xBF<r a=\"我的\xFF\"/>"));
+    EXPECT_EQ(qxml::attribute(doc.documentElement(), "a"), std::optional<std::string>("我的\xC3\xBF"));
+    // Legacy GBK text without a declaration is still read as GBK.
+    ASSERT_TRUE(doc.loadText("<r a=\"\xD6\xD0\xCE\xC4\"/>"));
+    EXPECT_EQ(qxml::attribute(doc.documentElement(), "a"), std::optional<std::string>("中文"));
+}
