@@ -298,43 +298,21 @@ bool TPlayListModel::ListDblClick(int itemRow) {
     return true;
 }
 
-std::string TPlayListModel::NextTrack() {
-    const std::size_t n = m_playing->Items.size();
-    if (n == 0) return {};
-    long long i = 0;
-    switch (m_playMode) {
-        case TPlayMode::Random:
-            i = std::uniform_int_distribution<long long>(0, static_cast<long long>(n) - 1)(m_random);
-            break;
-        case TPlayMode::InOrder:
-            i = static_cast<long long>(m_current) + 1;
-            break;
-        case TPlayMode::CurrentOnly:
-            if (!m_loop) {
-                m_current = -1;
-                changed(TPlayListChange::Current);
-                return {};
-            }
-            // Looping with nothing current starts at the first entry.
-            i = m_current < 0 ? 0 : m_current;
-            break;
-    }
-    if (i > static_cast<long long>(n) - 1) i = 0;
-    m_current = static_cast<int>(i);
-    changed(TPlayListChange::Current);
-    return m_playing->Items[static_cast<std::size_t>(i)].StreamInfo.FileName;
-}
+std::string TPlayListModel::NextTrack() { return StepTrack(+1); }
 
-std::string TPlayListModel::PrevTrack() {
+std::string TPlayListModel::PrevTrack() { return StepTrack(-1); }
+
+std::string TPlayListModel::StepTrack(int direction) {
     const std::size_t n = m_playing->Items.size();
     if (n == 0) return {};
+    const long long last = static_cast<long long>(n) - 1;
     long long i = 0;
     switch (m_playMode) {
         case TPlayMode::Random:
-            i = std::uniform_int_distribution<long long>(0, static_cast<long long>(n) - 1)(m_random);
+            i = std::uniform_int_distribution<long long>(0, last)(m_random);
             break;
         case TPlayMode::InOrder:
-            i = static_cast<long long>(m_current) - 1;
+            i = static_cast<long long>(m_current) + direction;
             break;
         case TPlayMode::CurrentOnly:
             if (!m_loop) {
@@ -345,7 +323,10 @@ std::string TPlayListModel::PrevTrack() {
             i = m_current;
             break;
     }
-    if (i < 0 || i > static_cast<long long>(n) - 1) i = static_cast<long long>(n) - 1;
+    // Past either end: forwards wraps to the first entry, backwards to the
+    // last (so looping with nothing current starts at the first entry going
+    // forwards).
+    if (i < 0 || i > last) i = direction > 0 ? 0 : last;
     m_current = static_cast<int>(i);
     changed(TPlayListChange::Current);
     return m_playing->Items[static_cast<std::size_t>(i)].StreamInfo.FileName;

@@ -163,6 +163,8 @@ class TPlayListModel {
     void SeedRandom(uint32_t seed) { m_random.seed(seed); }
 
   private:
+    // NextTrack (+1) and PrevTrack (-1): the entry the play mode picks next.
+    std::string StepTrack(int direction);
     std::size_t rowOf(const TPlayList* list) const;
     void resetToTemporaryList();
     void changed(TPlayListChange what) const;
