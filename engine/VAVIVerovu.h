@@ -1,0 +1,194 @@
+// The player component: plays local files through the audio library, by default
+// through the plug-in host's fed output (dual-channel mode), keeps the player's
+// state and reports to its owner through events.
+//
+// Threads: every operation, every event and the message window run on the thread
+// that constructed the engine (the user-interface thread). Library callbacks and the
+// fed output reach it only by messages posted to its message window.
+//
+// Waits: pausing, stopping, seeking and the end of a track wait for fades and for the
+// output to drain while processing the thread's messages (ProcessMessages), so user
+// commands and other notifications may run inside these calls. The engine must not
+// be destroyed from inside such a wait (MessageWaitDepth() tells).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/PlayerTypes.h"
+#include "engine/StreamInfo.h"
+#include "engine/StreamInfoReader.h"
+#include "engine/Translation.h"
+#include "platform/audio/bass.h"
+#include "platform/win/WinTypes.h"
+
+class TVAVIVerovu;
+
+using TNotifyModeChangeEvent = std::function<void(TVAVIVerovu* Sender, TPlayerMode OldMode, TPlayerMode NewMode)>;
+using TNotifyEvent = std::function<void(TVAVIVerovu* Sender)>;
+using TNotifyNewFFTDataEvent = std::function<void(TVAVIVerovu* Sender, const TBandOut& BandOut)>;
+using TNotifyNetEvent = std::function<void(TVAVIVerovu* Sender, const std::string& Content)>;
+using TNotifyEvent2 = std::function<void(TVAVIVerovu* Sender, uint32_t GenParam)>;
+
+class TVAVIVerovu {
+  public:
+    static constexpr int kDefaultDevice = 1;  // the sound server's default output
+    static constexpr int kNoSoundDevice = 0;  // no sound, timed by the clock (tools, tests)
+
+    // owner: the main form's window (0 in headless tools). device: the library's
+    // output device; the program uses 1.
+    explicit TVAVIVerovu(HWND owner, int device = kDefaultDevice);
+    ~TVAVIVerovu();
+    TVAVIVerovu(const TVAVIVerovu&) = delete;
+    TVAVIVerovu& operator=(const TVAVIVerovu&) = delete;
+
+    // Transport.
+    bool Open(const std::string& name);
+    void Play();
+    void Pause(bool value);  // true pauses, false resumes
+    void Stop();
+    void Close();
+
+    // Times in milliseconds.
+    uint32_t Position() const;
+    void SetPosition(uint32_t ms);  // seek
+    uint32_t PlayLength() const;
+    bool CanSeek() const;
+
+    // Volume 0..255 (larger values are taken as 255); muting with a fade.
+    uint32_t Volume() const { return m_volume; }
+    void SetVolume(uint32_t value);
+    void SetMuted(bool mute, uint32_t fadeTimeMs);
+    bool Muted() const { return m_muted; }
+    bool Fading() const { return m_fading; }
+
+    // Dual-channel mode (false, the default) plays through the fed output. Takes
+    // effect at the next successful Open.
+    bool SingleChannel() const { return m_singleChannel; }
+    void SetSingleChannel(bool value);
+
+    // Stream information.
+    bool GetStreamInfo(const std::string& name, TStreamInfo& info);
+    bool ReadStreamInfo(const std::string& name, TStreamInfo& info);
+    std::string NativeFileExts() const;
+
+    // Read-only state.
+    TPlayerMode Mode() const { return m_mode; }
+    TStreamKind StreamKind() const { return m_streamKind; }
+    const std::string& StreamName() const { return m_streamName; }
+    const TStreamInfo& StreamInfo() const { return m_streamInfo; }
+    const std::string& DecoderName() const { return m_decoderName; }
+    const std::string& Version() const { return m_version; }
+    const std::string& BASSDLLVer() const { return m_bassDllVer; }
+    bool BASSReady() const { return m_bassReady; }
+    bool BufferReady() const { return m_bufferReady; }
+    bool WMAReady() const { return m_wmaReady; }
+    bool CDReady() const { return m_cdReady; }
+    bool MIDIReady() const { return m_midiReady; }
+    bool MixerReady() const { return m_mixerReady; }
+    bool DX8EffectReady() const { return m_dx8EffectReady; }
+    const std::vector<std::string>& CDDrives() const { return m_cdDrives; }
+    const TBandOut& BandOut() const { return m_bandOut; }
+    DWORD DecodeChannel() const { return m_decodeChannel; }
+    DWORD OutputChannel() const { return m_outputChannel; }
+    HWND MessageWindow() const { return m_messageWindow; }
+    UINT SendingDataMessage() const { return m_sendingDataMessage; }
+
+    // Errors: a modal box through the message-box presenter, translated through the
+    // language file beside the executable.
+    void ShowError(const std::string& text);
+    void ShowErrorWithCode(const std::string& text);
+
+    // Events; each is called only when assigned, on the engine's thread.
+    TNotifyModeChangeEvent OnModeChange;
+    TNotifyEvent OnPlayEnd;
+    TNotifyNewFFTDataEvent OnNewFFTData;
+    TNotifyNetEvent OnGetMeta;
+    TNotifyEvent2 OnDownloaded;
+    TNotifyEvent2 OnPluginRequest;
+    TNotifyEvent2 OnUpdatePlayList;
+    TNotifyEvent2 OnMBWindowShow;
+    TNotifyEvent2 OnGenWindowShow;
+
+    // The spectrum timer's step (every 25 ms while playing); public for tests, which
+    // drive it with given FFT values.
+    void UpdateBands(const float* fft, bool ok);
+
+  private:
+    struct SyncRecord {
+        HWND window = nullptr;
+        uint32_t generation = 0;  // which open stream the sync belongs to
+    };
+
+    void Construct(int device);
+    static LRESULT MessageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnStreamEnd(uint32_t generation);
+    void OnSlideDone(uint32_t direction);
+    void SpectrumTimerTick();
+    void EnableSpectrumTimer(bool enable);
+
+    void SetPlayerMode(TPlayerMode mode);
+    void PausePlayback();
+    void ResumePlayback();
+    void PlayAgain();
+    bool FadeOut();  // true when it muted
+    void RestoreVolume();
+    void SetGlobalVolumes(uint32_t value);
+    void ZeroBands();
+    uint32_t BytesToMs(QWORD bytes) const;
+    void NotifyVisInfo();
+    bool FreeDecodeChannel();
+    void TranslationLoaded();
+
+    // Construction results and configuration.
+    std::string m_version = "2.10.0";
+    std::string m_bassDllVer;
+    HWND m_owner = nullptr;
+    HWND m_messageWindow = nullptr;
+    WNDPROC m_messageWindowProc = nullptr;
+    UINT m_sendingDataMessage = 0;
+    bool m_spectrumTimerOn = false;
+    bool m_bassReady = false;
+    bool m_bufferReady = false;
+    bool m_wmaReady = false;
+    bool m_cdReady = false;
+    bool m_midiReady = false;
+    bool m_mixerReady = false;
+    bool m_dx8EffectReady = false;
+    std::vector<std::string> m_cdDrives;
+    std::unique_ptr<TStreamInfoReader> m_infoReader;
+
+    // Player state.
+    TPlayerMode m_mode = plmStandby;
+    TStreamKind m_streamKind = skNone;
+    std::string m_streamName;
+    TStreamInfo m_streamInfo;
+    std::string m_decoderName;
+    uint32_t m_volume = 255;
+    bool m_muted = false;
+    bool m_fading = false;
+    bool m_isLiveStream = false;
+    bool m_isNetFile = false;
+    bool m_downloadDone = false;
+    bool m_singleChannelRequested = false;
+    bool m_singleChannel = false;
+    BASS_CHANNELINFO m_channelInfo{};
+    TBandOut m_bandOut{};
+    DWORD m_decodeChannel = 0;
+    DWORD m_outputChannel = 0;
+    HSYNC m_slideSync = 0;
+    DWORD m_slideChannel = 0;
+    uint32_t m_openGeneration = 0;   // bumped by every Open and Close
+    bool m_endPending = false;       // a stream end is being drained
+
+    // Callback records; their addresses travel to library threads.
+    SyncRecord m_endRecord;
+    SyncRecord m_slideRecord;
+
+    TTranslationTable m_translation;
+    bool m_translationRead = false;
+};

@@ -1,0 +1,62 @@
+// The plug-in host: the state the player shares with plug-ins and with its own
+// output path. One per process.
+//
+// The output ring carries decoded audio from the engine's decoding channel (the
+// source) to the fed stream, a user stream of the audio library that is heard: a
+// feeder thread reads the source block by block into the ring, the library's output
+// thread reads the ring (the fed reader). The host also keeps a mirror of the
+// engine's state for plug-in queries and owns the emulated Winamp window.
+//
+// Threads: everything here is called on the user-interface thread (the thread that
+// called InitPluginHost), except that the feeder and the fed reader run on their
+// own threads.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/PlayerTypes.h"
+#include "engine/StreamInfo.h"
+#include "platform/audio/bass.h"
+#include "platform/win/WinTypes.h"
+
+// Records the windows, allocates the ring (88200 bytes), the pad buffer and the
+// decode buffer, creates the hidden emulated Winamp window (class "Winamp v1.x",
+// title "Winamp 2.41", owned by `owner`). True at once when already initialised;
+// false when messageWindow is 0 or an allocation fails.
+bool InitPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage);
+// Frees the buffers, puts back the emulated window's procedure if a plug-in replaced
+// it and destroys the window. Closes the fed output first when it is open.
+void ShutdownPluginHost();
+
+// Opens the fed output: a user stream of rate/channels/bits (8 or 16) fed from
+// `source` through the ring, and the feeder thread. `origin` is the engine's own
+// decoding channel (the engine passes the same handle twice). `pad` completes short
+// reads with silence (live network streams). Returns the fed stream's handle, or 0.
+// The caller starts the stream (BASS_ChannelPlay).
+HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DWORD bits, bool pad);
+// Frees the fed stream and ends the feeder thread (waits for it, processing messages).
+void CloseFedOutput();
+
+// Back to prebuffering: positions 0, input ended cleared. No block the feeder read
+// from the source before this call lands in the ring after it.
+void ResetOutputRing();
+// Decoded bytes not yet handed to the fed stream.
+uint32_t BufferedOutputBytes();
+// The playing position for plug-in queries: the source's position less what the ring
+// holds, in ms, never negative; 0 when no channel is set.
+uint32_t CurrentPositionMs();
+
+// The engine-state mirror.
+void SetHostStreamInfo(const TStreamInfo& info);
+void SetHostPlayerMode(TPlayerMode mode);
+void SetHostChannels(TStreamKind kind, DWORD source, DWORD output);
+
+// Read side of the mirror and of the host's windows (plug-in answers, tests).
+TPlayerMode HostPlayerMode();
+TStreamInfo HostStreamInfo();
+HWND HostWinampWindow();  // the emulated Winamp window, 0 when not initialised
+
+// Sizes, for tests and diagnostics.
+uint32_t OutputRingSize();     // bytes; 0 when not initialised
+uint32_t FeedBlockBytes();     // of the open (or last opened) format
+uint32_t PadBufferBytes();
