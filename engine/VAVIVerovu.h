@@ -32,6 +32,7 @@ using TNotifyEvent = std::function<void(TVAVIVerovu* Sender)>;
 using TNotifyNewFFTDataEvent = std::function<void(TVAVIVerovu* Sender, const TBandOut& BandOut)>;
 using TNotifyNetEvent = std::function<void(TVAVIVerovu* Sender, const std::string& Content)>;
 using TNotifyEvent2 = std::function<void(TVAVIVerovu* Sender, uint32_t GenParam)>;
+using TNotifyVisEvent = std::function<void(TVAVIVerovu* Sender, const TVisPluginInfo& VisWindowAttr)>;
 
 class TVAVIVerovu {
   public:
@@ -69,6 +70,12 @@ class TVAVIVerovu {
     // effect at the next successful Open.
     bool SingleChannel() const { return m_singleChannel; }
     void SetSingleChannel(bool value);
+
+    // The scale of visualisation spectrum values; 256..1024 (others are ignored).
+    uint32_t VisScale() const { return m_visScale; }
+    void SetVisScale(uint32_t value) {
+        if (value >= 256 && value <= 1024) m_visScale = value;
+    }
 
     // Stream information.
     bool GetStreamInfo(const std::string& name, TStreamInfo& info);
@@ -108,6 +115,7 @@ class TVAVIVerovu {
     TNotifyNewFFTDataEvent OnNewFFTData;
     TNotifyNetEvent OnGetMeta;
     TNotifyEvent2 OnDownloaded;
+    TNotifyVisEvent OnVisWindowShow;
     TNotifyEvent2 OnPluginRequest;
     TNotifyEvent2 OnUpdatePlayList;
     TNotifyEvent2 OnMBWindowShow;
@@ -180,6 +188,7 @@ class TVAVIVerovu {
     bool m_singleChannel = false;
     BASS_CHANNELINFO m_channelInfo{};
     TBandOut m_bandOut{};
+    uint32_t m_visScale = 512;
     DWORD m_decodeChannel = 0;
     DWORD m_outputChannel = 0;
     HSYNC m_slideSync = 0;

@@ -58,3 +58,18 @@ TEST_F(EngineTest, NotifiesNewLevelsWhilePlayingOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineTest, VisualisationScaleAcceptsItsRangeOnly) {
+    EXPECT_EQ(engine->VisScale(), 512u);
+    engine->SetVisScale(100);
+    engine->SetVisScale(2000);
+    EXPECT_EQ(engine->VisScale(), 512u);
+    engine->SetVisScale(256);
+    EXPECT_EQ(engine->VisScale(), 256u);
+    engine->SetVisScale(1024);
+    EXPECT_EQ(engine->VisScale(), 1024u);
+}
+
+}  // namespace
