@@ -237,8 +237,9 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // the track from the two digits before ".cda".
 bool readCDTrack(const std::string& name, TStreamInfo& info, const TStreamInfoContext& context) {
     if (!context.CDReady || !BassCD.BASS_CD_GetTrackLength || name.size() < 6) return false;
-    const char d0 = name[name.size() - 5];
-    const char d1 = name[name.size() - 4];
+    // The two characters just before ".cda".
+    const char d0 = name[name.size() - 6];
+    const char d1 = name[name.size() - 5];
     if (!isDigit(d0) || !isDigit(d1)) return false;
     const int number = (d0 - '0') * 10 + (d1 - '0');
     if (number < 1) return false;  // CD tracks count from 1
