@@ -55,10 +55,13 @@ constexpr ModuleTitle kModuleTitles[] = {
 };
 
 uint32_t clampU32(uint64_t value) {
-    return value > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max() : uint32_t(value);
+    return value > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
+                                                        : uint32_t(value);
 }
 
-uint32_t clampSigned(int64_t value) { return value <= 0 ? 0 : clampU32(uint64_t(value)); }
+uint32_t clampSigned(int64_t value) {
+    return value <= 0 ? 0 : clampU32(uint64_t(value));
+}
 
 // round(value), kept inside 0..UINT32_MAX: readers of damaged files report
 // any number of seconds, and an out-of-range float conversion is undefined.
@@ -68,7 +71,9 @@ uint32_t roundU32(double value) {
     return uint32_t(std::llround(value));
 }
 
-uint32_t msOf(double seconds) { return roundU32(seconds * 1000.0); }
+uint32_t msOf(double seconds) {
+    return roundU32(seconds * 1000.0);
+}
 
 // The extension with its dot ("" when the base name has none), upper case.
 std::string upperExt(const std::string& name) {
@@ -83,7 +88,9 @@ std::string baseName(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 uint16_t bitsOfFlags(DWORD flags) {
     if (flags & BASS_SAMPLE_8BITS) return 8;
@@ -231,7 +238,9 @@ bool readWMA(TWMAfile& wma, const std::string& name, TStreamInfo& info) {
     return true;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A CD track named like "D:/Track05.cda": the drive from the first letter,
 // the track from the two digits before ".cda".
@@ -298,7 +307,8 @@ bool readByLibrary(const std::string& name, TStreamInfo& info, const TStreamInfo
     takeChannelInfo(h, info);
     const QWORD total = Bass.BASS_StreamGetFilePosition(h, BASS_FILEPOS_END);
     // bytes / (ms / 8) = kbit/s; nothing to divide by for a stream of no length.
-    info.BitRate = (info.Duration > 0 && total != QWORD(-1)) ? roundU32(double(total) / (info.Duration * 0.125)) : 0;
+    info.BitRate =
+        (info.Duration > 0 && total != QWORD(-1)) ? roundU32(double(total) / (info.Duration * 0.125)) : 0;
     Bass.BASS_StreamFree(h);
     return true;
 }

@@ -1,6 +1,7 @@
 #include "engine/Translation.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -18,7 +19,9 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kEngineSection = "TVAVIVEROVU";
 constexpr std::string_view kCommonSection = "COMMON";
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 // The file's bytes as UTF-8: with a byte-order mark they are UTF-8 (damaged
 // bytes kept as Latin-1), otherwise the one text rule decides.
@@ -29,7 +32,9 @@ std::string decodeText(std::string_view bytes) {
 
 }  // namespace
 
-void TTranslationTable::Clear() { m_entries.clear(); }
+void TTranslationTable::Clear() {
+    m_entries.clear();
+}
 
 void TTranslationTable::Parse(std::string_view bytes) {
     m_entries.clear();
@@ -81,9 +86,11 @@ bool TTranslationTable::LoadFromFolder(const std::string& folder) {
 
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() < 9 || !startsWith(name, "lang_") || name.compare(name.size() - 4, 4, ".txt") != 0) continue;
+        if (name.size() < 9 || !startsWith(name, "lang_") || name.compare(name.size() - 4, 4, ".txt") != 0)
+            continue;
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         names.push_back(name);

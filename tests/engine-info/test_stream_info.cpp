@@ -16,9 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string fixture(const std::string& rel) { return std::string(QUILLET_FIXTURES) + "/" + rel; }
+std::string fixture(const std::string& rel) {
+    return std::string(QUILLET_FIXTURES) + "/" + rel;
+}
 
-uint32_t sizeOf(const std::string& path) { return uint32_t(fs::file_size(path)); }
+uint32_t sizeOf(const std::string& path) {
+    return uint32_t(fs::file_size(path));
+}
 
 class StreamInfoTest : public ::testing::Test {
   protected:
@@ -155,6 +159,22 @@ TEST_F(StreamInfoTest, OggAacAndWmaComeFromTheirReaders) {
     EXPECT_EQ(info.Artist, "WMA Artist");
     EXPECT_EQ(info.Album, "WMA Album");
     EXPECT_EQ(info.Genre, "Jazz");
+}
+
+TEST_F(StreamInfoTest, DurationBeyondTheRangeOfMillisecondsIsCapped) {
+    // An ADIF header stating 1 bit/s before 600000 bytes: 4.8 million seconds.
+    std::ifstream in(fixture("media/headers/adif.aac"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    for (int i = 0; i < 23; ++i) {  // the 23-bit bit rate at bit 36
+        const int pos = 36 + i;
+        const auto mask = char(0x80 >> (pos % 8));
+        bytes[size_t(pos / 8)] = char(i == 22 ? bytes[size_t(pos / 8)] | mask : bytes[size_t(pos / 8)] & ~mask);
+    }
+    bytes.resize(600000, '\0');
+    ASSERT_TRUE(reader.Read(writeFile("long.aac", bytes), info, ready));
+    EXPECT_EQ(info.Duration, 0xFFFFFFFFu);
+    EXPECT_EQ(info.BitRate, 0u);
+    EXPECT_EQ(info.FileSize, 600000u);
 }
 
 TEST_F(StreamInfoTest, InvalidHeaderLeavesANewRecord) {

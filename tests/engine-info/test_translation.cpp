@@ -29,7 +29,8 @@ TEST(Translation, ReadsTheCommonAndEngineSectionsOnly) {
         "List = Liste\n"
         "[COMMON]\n"
         "Later = not read\n");
-    EXPECT_EQ(table.Entries(), (Entries{{"Error", "Fehler"}, {"Can't initialize device", "Gerät nicht bereit"}}));
+    EXPECT_EQ(table.Entries(),
+              (Entries{{"Error", "Fehler"}, {"Can't initialize device", "Gerät nicht bereit"}}));
 
     // Section names are compared in upper case; a second common section
     // before the engine's is read too, and the engine's section may be first.
