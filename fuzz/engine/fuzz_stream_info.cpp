@@ -18,13 +18,16 @@ constexpr const char* kExtensions[] = {".mod", ".mtm", ".it",  ".xm",  ".s3m", "
                                        ".mp3", ".mp2", ".mp1", ".ogg", ".aac", ".wma", ".asf", ".cda"};
 constexpr size_t kExtensionCount = sizeof kExtensions / sizeof kExtensions[0];
 
-std::string scratchFolder() {
-    static const std::string folder = [] {
-        std::string path = "/tmp/quillet-fuzz-info-" + std::to_string(getpid());
-        mkdir(path.c_str(), 0700);
-        return path;
-    }();
-    return folder;
+// A folder of this process's own for the input file, removed at exit.
+struct ScratchFolder {
+    std::string path = "/tmp/quillet-fuzz-info-" + std::to_string(getpid());
+    ScratchFolder() { mkdir(path.c_str(), 0700); }
+    ~ScratchFolder() { rmdir(path.c_str()); }
+};
+
+const std::string& scratchFolder() {
+    static const ScratchFolder folder;
+    return folder.path;
 }
 
 }  // namespace
