@@ -192,10 +192,12 @@ DWORD ReadFedOutput(void* buffer, DWORD length) {
     auto& ring = h.ring;
     // This runs on the library's output thread, which has no windows and no queue to
     // serve, so the waits here sleep instead of processing messages.
-    if (ring.prebuffering) {
+    // The request is repeated at every step (requests are coalesced, so this costs
+    // nothing): a reset can make the feeder drop or skip the block it was answering
+    // with, and the wait must not outlive its last request.
+    while (ring.prebuffering && !ring.inputEnded && !ring.closing) {
         quillet::plugins::PostFeedRequest();
-        while (ring.prebuffering && !ring.inputEnded && !ring.closing)
-            std::this_thread::sleep_for(quillet::plugins::kWaitStep);
+        std::this_thread::sleep_for(quillet::plugins::kWaitStep);
     }
     // The writer kept the ring for 3 s: nothing this time; the library asks again.
     if (!ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, TOutputRing::kBusyWaits)) return 0;
