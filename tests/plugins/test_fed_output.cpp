@@ -346,6 +346,7 @@ TEST_F(FedOutput, CloseDoesNotHangOnAStalledSource) {
         if (!cv.wait_for(lock, 15s, [&] { return done; })) {
             watchdogFired = true;
             source.release();
+            quillet::plugins::Host().ring.inputEnded = true;  // frees a reader that waits
         }
     });
     CloseFedOutput();

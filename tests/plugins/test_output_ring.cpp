@@ -63,6 +63,7 @@ TEST(OutputRing, SidesExcludeEachOther) {
             if (inside.fetch_add(1) != 0) ++overlaps;
             EXPECT_TRUE(ring.busy(side));
             ++counter;
+            std::this_thread::yield();  // hold it a little: an intruder would get in now
             inside.fetch_sub(1);
             ring.releaseSide(side);
         }
