@@ -281,11 +281,17 @@ TEST_F(FedOutput, ResetsWhileTheFeederRunsKeepTheRingConsistent) {
     }
     stop = true;
     reader.join();
-    // After the last reset everything handed out continues from the last seek.
+    // After the last seek and reset everything handed out comes from the new
+    // position. (Blocks the feeder read between the seek and the reset are dropped
+    // with the older ones, so the first frame may lie a few blocks past the seek.)
     source.seekTo(99'000'000);
     ResetOutputRing();
     const auto got = hosttest::drainFedOutput(4608, 10 * 4608);
-    EXPECT_TRUE(framesInOrder(got, 4, 99'000'000));
+    ASSERT_EQ(got.size(), 10u * 4608);
+    const uint64_t first = hosttest::frameNumber(got.data(), 16);
+    EXPECT_GE(first, 99'000'000u);
+    EXPECT_LT(first, 100'000'000u);
+    EXPECT_TRUE(framesInOrder(got, 4, first));
     CloseFedOutput();
 }
 
