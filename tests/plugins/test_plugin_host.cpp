@@ -75,6 +75,7 @@ TEST(PluginHostInit, EmulatedWinampWindowIsFoundUntilShutdown) {
 
     // A plug-in that subclassed the window and never put the procedure back: the
     // host restores its own before destroying the window.
+    g_subclassedMessages = 0;
     SetWindowLongPtr(winamp, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassProc));
     SendMessage(winamp, WM_USER, 0, 0);
     EXPECT_EQ(g_subclassedMessages, 1);
