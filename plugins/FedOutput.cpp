@@ -138,7 +138,8 @@ int decodeBlock() {
     ring.releaseSide(TOutputRing::kWriter);
     g_pending = {};
     // Chain the next block while the ring fills for a start or the stream plays.
-    if (result == 0 && room && h.fedStream.load() && (wasPrebuffering || fedStreamActive())) PostFeedRequest();
+    if (result == 0 && room && h.fedStream.load() && (wasPrebuffering || fedStreamActive()))
+        PostFeedRequest();
     return result;
 }
 
@@ -172,7 +173,9 @@ void feederMain() {
     h.feederThreadId = 0;
 }
 
-DWORD fedStreamProc(HSTREAM, void* buffer, DWORD length, void*) { return ReadFedOutput(buffer, length); }
+DWORD fedStreamProc(HSTREAM, void* buffer, DWORD length, void*) {
+    return ReadFedOutput(buffer, length);
+}
 
 }  // namespace
 
@@ -220,8 +223,8 @@ HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DW
     const uint32_t sampleBits = bits == 8 ? 8 : 16;
     h.ring.closing = false;
     h.ring.padBlocks = pad;
-    const HSTREAM stream =
-        Bass.BASS_StreamCreate(rate, channels, sampleBits == 8 ? BASS_SAMPLE_8BITS : 0, fedStreamProc, nullptr);
+    const HSTREAM stream = Bass.BASS_StreamCreate(rate, channels, sampleBits == 8 ? BASS_SAMPLE_8BITS : 0,
+                                                  fedStreamProc, nullptr);
     if (!stream) return 0;
     h.sampleRate = rate;
     h.bitsPerSample = sampleBits;

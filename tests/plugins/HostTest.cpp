@@ -66,8 +66,8 @@ uint64_t frameNumber(const uint8_t* frame, uint32_t bits) {
 PositionSource::PositionSource(uint64_t total, uint32_t rate, uint32_t channels, uint32_t bits)
     : m_total(total), m_channels(channels), m_bits(bits), m_frameBytes(channels * bits / 8) {
     ensureLibrary();
-    m_handle = Bass.BASS_StreamCreate(rate, channels, BASS_STREAM_DECODE | (bits == 8 ? BASS_SAMPLE_8BITS : 0),
-                                      proc, this);
+    m_handle = Bass.BASS_StreamCreate(rate, channels,
+                                      BASS_STREAM_DECODE | (bits == 8 ? BASS_SAMPLE_8BITS : 0), proc, this);
     EXPECT_NE(m_handle, 0u);
 }
 
@@ -175,8 +175,8 @@ std::vector<uint8_t> drainFedOutput(DWORD step, size_t maxBytes, bool* sawEnd) {
     for (size_t i = 0; i * frameBytes < bytes.size(); ++i) {
         const uint64_t got = frameNumber(bytes.data() + i * frameBytes, 16);
         if (got != ((first + i) & 0xFFFFFFFFu))
-            return ::testing::AssertionFailure() << "frame " << i << " carries " << got << ", expected "
-                                                 << first + i;
+            return ::testing::AssertionFailure()
+                   << "frame " << i << " carries " << got << ", expected " << first + i;
     }
     return ::testing::AssertionSuccess();
 }

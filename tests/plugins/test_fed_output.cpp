@@ -247,7 +247,7 @@ TEST_F(FedOutput, ResetDropsTheBlockReadBeforeIt) {
 
     source.arm();
     ASSERT_EQ(ReadFedOutput(buf.data(), 4608), 4608u);  // asks the feeder for a block
-    ASSERT_TRUE(source.waitBlocked(5s));                 // which it is reading now
+    ASSERT_TRUE(source.waitBlocked(5s));                // which it is reading now
     constexpr uint64_t kSeek = 5'000'000;
     source.seekTo(kSeek);
     ResetOutputRing();
@@ -325,7 +325,7 @@ TEST_F(FedOutput, BusyRingIsSkippedWithoutOverlapOrLoss) {
     ring.releaseSide(TOutputRing::kReader);
 
     const auto out = hosttest::drainFedOutput(4608, held + 3 * 4608);
-    EXPECT_GT(out.size(), held);  // the kept block came in
+    EXPECT_GT(out.size(), held);               // the kept block came in
     EXPECT_TRUE(framesInOrder(out, 4, 1152));  // nothing lost, nothing twice
     CloseFedOutput();
 }
