@@ -64,6 +64,6 @@ TStreamInfo HostStreamInfo();
 HWND HostWinampWindow();  // the emulated Winamp window, 0 when not initialised
 
 // Sizes, for tests and diagnostics.
-uint32_t OutputRingSize();  // bytes; 0 when not initialised
-uint32_t FeedBlockBytes();  // of the open (or last opened) format
+uint32_t OutputRingSize();     // bytes; 0 when not initialised
+uint32_t FeedBlockBytes();     // of the open (or last opened) format
 uint32_t PadBufferBytes();
