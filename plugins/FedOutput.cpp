@@ -103,12 +103,16 @@ int decodeBlock() {
         PostFeedRequest();
         return 1;
     }
-    if (g_pending.generation != ring.generation.load() ||
-        (g_pending.kind == TPendingBlock::kData && ring.freeSpace() <= g_pending.bytes)) {
+    if (g_pending.generation != ring.generation.load()) {
         // The ring was reset while the block was read: it belongs to the old position.
         ring.releaseSide(TOutputRing::kWriter);
         g_pending = {};
         PostFeedRequest();
+        return 1;
+    }
+    if (g_pending.kind == TPendingBlock::kData && ring.freeSpace() <= g_pending.bytes) {
+        // Cannot happen while only the reader frees space; kept for the next request.
+        ring.releaseSide(TOutputRing::kWriter);
         return 1;
     }
     int result = 1;
