@@ -236,6 +236,29 @@ TEST_F(FedOutput, PlayingStreamDeliversTheWholeSourceAndStops) {
     CloseFedOutput();
 }
 
+// The engine's restart: stop the fed stream, put the source back to its start, reset
+// the ring and play again. The whole source then plays once more, nothing twice.
+TEST_F(FedOutput, RestartAfterResetPlaysTheSourceAgain) {
+    constexpr uint64_t kFrames = 22050;
+    PositionSource source(kFrames);
+    const HSTREAM fed = open(source);
+    ASSERT_NE(fed, 0u);
+    ASSERT_TRUE(Bass.BASS_ChannelPlay(fed, FALSE));
+    for (int i = 0; i < 500 && Bass.BASS_ChannelGetPosition(fed, BASS_POS_BYTE) < 4 * 4410; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(Bass.BASS_ChannelStop(fed));
+    std::this_thread::sleep_for(100ms);  // the feeder answers what was asked before
+    source.seekTo(0);
+    ASSERT_TRUE(Bass.BASS_ChannelSetPosition(source.handle(), 0, BASS_POS_BYTE));
+    ResetOutputRing();
+    ASSERT_TRUE(Bass.BASS_ChannelPlay(fed, TRUE));
+    for (int i = 0; i < 1000 && Bass.BASS_ChannelIsActive(fed) != BASS_ACTIVE_STOPPED; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(Bass.BASS_ChannelIsActive(fed), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(Bass.BASS_ChannelGetPosition(fed, BASS_POS_BYTE), kFrames * 4);
+    CloseFedOutput();
+}
+
 // The engine repositions the source, then resets the ring. A block the feeder was
 // reading at that moment belongs to the old position and must not be heard.
 TEST_F(FedOutput, ResetDropsTheBlockReadBeforeIt) {
