@@ -17,6 +17,14 @@ using hosttest::PositionSource;
 
 class FedOutput : public hosttest::HostTest {
   protected:
+    // Until the source has not been read for 100 ms.
+    static void waitUntilFeederIdle(const PositionSource& source) {
+        int calls = -1;
+        for (int i = 0; i < 50 && source.calls() != calls; ++i) {
+            calls = source.calls();
+            std::this_thread::sleep_for(100ms);
+        }
+    }
     void TearDown() override {
         CloseFedOutput();
         hosttest::HostTest::TearDown();
@@ -326,10 +334,10 @@ TEST_F(FedOutput, BusyRingIsSkippedWithoutOverlapOrLoss) {
     ASSERT_NE(open(source), 0u);
     std::vector<uint8_t> buf(4608);
     ASSERT_EQ(ReadFedOutput(buf.data(), 4608), 4608u);
-    std::this_thread::sleep_for(200ms);  // the feeder answers that read's request
+    waitUntilFeederIdle(source);  // it answers that read's request
 
     ASSERT_TRUE(ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, 0));
-    const uint32_t held = BufferedOutputBytes();
+    uint32_t held = BufferedOutputBytes();
     DWORD r = 1;
     std::thread([&] { r = ReadFedOutput(buf.data(), 4608); }).join();
     EXPECT_EQ(r, 0u);
@@ -337,6 +345,8 @@ TEST_F(FedOutput, BusyRingIsSkippedWithoutOverlapOrLoss) {
     ring.releaseSide(TOutputRing::kWriter);
 
     // The reader holds the ring while the feeder reads a block for it.
+    waitUntilFeederIdle(source);
+    held = BufferedOutputBytes();
     ASSERT_GT(ring.freeSpace(), FeedBlockBytes());
     ASSERT_TRUE(ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, 0));
     const int calls = source.calls();
