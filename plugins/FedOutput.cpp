@@ -221,6 +221,8 @@ DWORD ReadFedOutput(void* buffer, DWORD length) {
 HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DWORD bits, bool pad) {
     using namespace quillet::plugins;
     auto& h = Host();
+    // Not from a message handled inside CloseFedOutput's wait: that close would then
+    // wait for the new feeder, which never ends by itself.
     if (!h.initialised || !BASS_Loaded() || h.closeDepth > 0) return 0;
     if (h.fedStream.load() || h.feeder.joinable()) CloseFedOutput();
     if (rate == 0 || rate > kMaxFedRate || channels == 0 || channels > kMaxFedChannels) return 0;
