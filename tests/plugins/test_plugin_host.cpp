@@ -114,6 +114,14 @@ TEST_F(PluginHostRing, OpeningSizesTheRingAndTheFeedBlock) {
     ASSERT_NE(OpenFedOutput(source.handle(), source.handle(), 22050, 1, 16, false), 0u);
     EXPECT_EQ(FeedBlockBytes(), 1152u);
     CloseFedOutput();
+    // Opening over an open output closes it first: one fed stream, one feeder.
+    const HSTREAM first = OpenFedOutput(source.handle(), source.handle(), 44100, 2, 16, false);
+    const HSTREAM second = OpenFedOutput(source.handle(), source.handle(), 44100, 2, 16, false);
+    ASSERT_NE(second, 0u);
+    BASS_CHANNELINFO info{};
+    EXPECT_FALSE(Bass.BASS_ChannelGetInfo(first, &info));
+    EXPECT_TRUE(Bass.BASS_ChannelGetInfo(second, &info));
+    CloseFedOutput();
     // Formats the ring does not carry.
     EXPECT_EQ(OpenFedOutput(source.handle(), source.handle(), 44100, 9, 16, false), 0u);
     EXPECT_EQ(OpenFedOutput(source.handle(), source.handle(), 0, 2, 16, false), 0u);
