@@ -103,12 +103,16 @@ int decodeBlock() {
         PostFeedRequest();
         return 1;
     }
-    if (g_pending.generation != ring.generation.load() ||
-        (g_pending.kind == TPendingBlock::kData && ring.freeSpace() <= g_pending.bytes)) {
+    if (g_pending.generation != ring.generation.load()) {
         // The ring was reset while the block was read: it belongs to the old position.
         ring.releaseSide(TOutputRing::kWriter);
         g_pending = {};
         PostFeedRequest();
+        return 1;
+    }
+    if (g_pending.kind == TPendingBlock::kData && ring.freeSpace() <= g_pending.bytes) {
+        // Cannot happen while only the reader frees space; kept for the next request.
+        ring.releaseSide(TOutputRing::kWriter);
         return 1;
     }
     int result = 1;
@@ -138,7 +142,8 @@ int decodeBlock() {
     ring.releaseSide(TOutputRing::kWriter);
     g_pending = {};
     // Chain the next block while the ring fills for a start or the stream plays.
-    if (result == 0 && room && h.fedStream.load() && (wasPrebuffering || fedStreamActive())) PostFeedRequest();
+    if (result == 0 && room && h.fedStream.load() && (wasPrebuffering || fedStreamActive()))
+        PostFeedRequest();
     return result;
 }
 
@@ -172,7 +177,9 @@ void feederMain() {
     h.feederThreadId = 0;
 }
 
-DWORD fedStreamProc(HSTREAM, void* buffer, DWORD length, void*) { return ReadFedOutput(buffer, length); }
+DWORD fedStreamProc(HSTREAM, void* buffer, DWORD length, void*) {
+    return ReadFedOutput(buffer, length);
+}
 
 }  // namespace
 
@@ -192,10 +199,12 @@ DWORD ReadFedOutput(void* buffer, DWORD length) {
     auto& ring = h.ring;
     // This runs on the library's output thread, which has no windows and no queue to
     // serve, so the waits here sleep instead of processing messages.
-    if (ring.prebuffering) {
+    // The request is repeated at every step (requests are coalesced, so this costs
+    // nothing): a reset can make the feeder drop or skip the block it was answering
+    // with, and the wait must not outlive its last request.
+    while (ring.prebuffering && !ring.inputEnded && !ring.closing) {
         quillet::plugins::PostFeedRequest();
-        while (ring.prebuffering && !ring.inputEnded && !ring.closing)
-            std::this_thread::sleep_for(quillet::plugins::kWaitStep);
+        std::this_thread::sleep_for(quillet::plugins::kWaitStep);
     }
     // The writer kept the ring for 3 s: nothing this time; the library asks again.
     if (!ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, TOutputRing::kBusyWaits)) return 0;
@@ -212,14 +221,16 @@ DWORD ReadFedOutput(void* buffer, DWORD length) {
 HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DWORD bits, bool pad) {
     using namespace quillet::plugins;
     auto& h = Host();
+    // Not from a message handled inside CloseFedOutput's wait: that close would then
+    // wait for the new feeder, which never ends by itself.
     if (!h.initialised || !BASS_Loaded() || h.closeDepth > 0) return 0;
     if (h.fedStream.load() || h.feeder.joinable()) CloseFedOutput();
     if (rate == 0 || rate > kMaxFedRate || channels == 0 || channels > kMaxFedChannels) return 0;
     const uint32_t sampleBits = bits == 8 ? 8 : 16;
     h.ring.closing = false;
     h.ring.padBlocks = pad;
-    const HSTREAM stream =
-        Bass.BASS_StreamCreate(rate, channels, sampleBits == 8 ? BASS_SAMPLE_8BITS : 0, fedStreamProc, nullptr);
+    const HSTREAM stream = Bass.BASS_StreamCreate(rate, channels, sampleBits == 8 ? BASS_SAMPLE_8BITS : 0,
+                                                  fedStreamProc, nullptr);
     if (!stream) return 0;
     h.sampleRate = rate;
     h.bitsPerSample = sampleBits;

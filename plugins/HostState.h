@@ -71,8 +71,9 @@ struct THostState {
 
 THostState& Host();
 
-// Creates and destroys the emulated Winamp window (WinampWindow.cpp).
-HWND CreateWinampWindow(HWND owner, WNDPROC* procedure);
+// Creates and destroys the emulated Winamp window (WinampWindow.cpp). Its owner is
+// recorded in ownerWindow.
+HWND CreateWinampWindow(WNDPROC* procedure);
 void DestroyWinampWindow(HWND window, WNDPROC procedure);
 
 // Asks the feeder for one more block, unless a request is already queued.

@@ -68,7 +68,9 @@ bool TOutputRing::acquire(Side side, Wait wait, unsigned maxWaits) {
     }
 }
 
-void TOutputRing::releaseSide(Side side) { m_busy.fetch_and(uint8_t(~side), std::memory_order_release); }
+void TOutputRing::releaseSide(Side side) {
+    m_busy.fetch_and(uint8_t(~side), std::memory_order_release);
+}
 
 void TOutputRing::write(const uint8_t* data, uint32_t n) {
     const uint32_t size = m_size.load();

@@ -52,7 +52,7 @@ bool InitPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notif
     }
     h.padBufferSize = quillet::plugins::kPadBufferBytes;
     h.decodeBufferSize = quillet::plugins::kDecodeBufferBytes;
-    h.winampWindow = quillet::plugins::CreateWinampWindow(owner, &h.winampWindowProc);
+    h.winampWindow = quillet::plugins::CreateWinampWindow(&h.winampWindowProc);
     h.miniBrowserWindow = miniBrowser;
     h.notifyMessage = notifyMessage;
     h.initialised = true;
@@ -88,7 +88,9 @@ void ResetOutputRing() {
     ring.releaseSide(TOutputRing::kReset);
 }
 
-uint32_t BufferedOutputBytes() { return Host().ring.usedSpace(); }
+uint32_t BufferedOutputBytes() {
+    return Host().ring.usedSpace();
+}
 
 uint32_t CurrentPositionMs() {
     const auto& h = Host();
@@ -107,8 +109,12 @@ uint32_t CurrentPositionMs() {
     return ms >= double(UINT32_MAX) ? UINT32_MAX : uint32_t(ms);
 }
 
-void SetHostStreamInfo(const TStreamInfo& info) { Host().streamInfo = info; }
-void SetHostPlayerMode(TPlayerMode mode) { Host().playerMode = mode; }
+void SetHostStreamInfo(const TStreamInfo& info) {
+    Host().streamInfo = info;
+}
+void SetHostPlayerMode(TPlayerMode mode) {
+    Host().playerMode = mode;
+}
 
 void SetHostChannels(TStreamKind kind, DWORD source, DWORD output) {
     auto& h = Host();
@@ -117,10 +123,22 @@ void SetHostChannels(TStreamKind kind, DWORD source, DWORD output) {
     h.outputChannel = output;
 }
 
-TPlayerMode HostPlayerMode() { return Host().playerMode; }
-TStreamInfo HostStreamInfo() { return Host().streamInfo; }
-HWND HostWinampWindow() { return Host().winampWindow; }
+TPlayerMode HostPlayerMode() {
+    return Host().playerMode;
+}
+TStreamInfo HostStreamInfo() {
+    return Host().streamInfo;
+}
+HWND HostWinampWindow() {
+    return Host().winampWindow;
+}
 
-uint32_t OutputRingSize() { return Host().ring.size(); }
-uint32_t FeedBlockBytes() { return Host().feedBlock; }
-uint32_t PadBufferBytes() { return Host().padBufferSize; }
+uint32_t OutputRingSize() {
+    return Host().ring.size();
+}
+uint32_t FeedBlockBytes() {
+    return Host().feedBlock;
+}
+uint32_t PadBufferBytes() {
+    return Host().padBufferSize;
+}

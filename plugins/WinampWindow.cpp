@@ -18,20 +18,18 @@ LRESULT WinampWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-HWND CreateWinampWindow(HWND owner, WNDPROC* procedure) {
+HWND CreateWinampWindow(WNDPROC* procedure) {
     WNDCLASS wc{};
     wc.style = kClassStyleParentDC;
     wc.lpfnWndProc = WinampWindowProc;
     wc.lpszClassName = kClassName;
     if (!RegisterClass(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
-    // A hidden pop-up, not a message-only window: FindWindow must see it.
-    HWND window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, owner,
+    // A hidden top-level pop-up, not a message-only window: FindWindow must see it.
+    // The message layer lists only windows without a parent as top-level, so the
+    // owner is not passed as the parent; the host keeps it and destroys the window
+    // itself at shutdown.
+    HWND window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, nullptr,
                                  nullptr, nullptr, nullptr);
-    if (!window && owner) {
-        // The owner is gone or not a window of ours: plug-ins still need the window.
-        window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, nullptr,
-                                nullptr, nullptr, nullptr);
-    }
     if (!window) {
         UnregisterClass(kClassName, nullptr);
         return nullptr;
