@@ -1,0 +1,119 @@
+#include "tests/tools/ToneAnalysis.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+extern char** environ;
+
+namespace toolstest {
+
+Recorder::Recorder() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    const char* sink = std::getenv("PULSE_SINK");
+    const std::string monitor = std::string(sink ? sink : "quillet_sink") + ".monitor";
+    std::vector<std::string> args = {"parec",          "-d",           monitor,       "--latency-msec=20", "--raw",
+                                     "--format=s16le", "--rate=44100", "--channels=2"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawnp(&m_pid, "parec", &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    m_fd = fds[0];
+    m_reader = std::thread([this] {
+        int16_t buf[4096];
+        ssize_t n;
+        size_t odd = 0;  // bytes of an unfinished frame carried over
+        uint8_t carry[4];
+        while ((n = read(m_fd, reinterpret_cast<uint8_t*>(buf), sizeof buf)) > 0) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(buf);
+            for (ssize_t i = 0; i < n; ++i) {
+                carry[odd++] = bytes[i];
+                if (odd == 4) {
+                    m_left.push_back(int16_t(uint16_t(carry[0] | (carry[1] << 8))) / 32768.0f);
+                    odd = 0;
+                }
+            }
+        }
+    });
+}
+
+std::vector<float> Recorder::finish() {
+    if (m_pid > 0) {
+        kill(m_pid, SIGTERM);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+    if (m_reader.joinable()) m_reader.join();
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
+    return std::move(m_left);
+}
+
+Recorder::~Recorder() { finish(); }
+
+std::vector<double> blockLevels(const std::vector<float>& s) {
+    std::vector<double> levels;
+    for (size_t at = 0; at + kBlock <= s.size(); at += kBlock) {
+        double e = 0;
+        for (size_t i = at; i < at + kBlock; ++i) e += double(s[i]) * s[i];
+        levels.push_back(std::sqrt(e / kBlock));
+    }
+    return levels;
+}
+
+std::vector<Span> soundSpans(const std::vector<double>& levels, double threshold, size_t minGapBlocks) {
+    std::vector<Span> spans;
+    for (size_t b = 0; b < levels.size(); ++b) {
+        if (levels[b] <= threshold) continue;
+        if (!spans.empty() && b - spans.back().last <= minGapBlocks) {
+            spans.back().last = b;
+        } else {
+            spans.push_back({b, b});
+        }
+    }
+    return spans;
+}
+
+double frequencyAt(const std::vector<float>& s, size_t from, size_t length) {
+    const size_t to = std::min(s.size(), from + length);
+    double first = -1, last = -1;
+    size_t crossings = 0;
+    for (size_t i = std::max<size_t>(from, 1); i < to; ++i) {
+        if (s[i - 1] < 0 && s[i] >= 0) {
+            const double at = double(i - 1) + double(-s[i - 1]) / double(s[i] - s[i - 1]);
+            if (first < 0) first = at;
+            last = at;
+            ++crossings;
+        }
+    }
+    if (crossings < 2 || last <= first) return 0;
+    return double(crossings - 1) * kRate / (last - first);
+}
+
+double medianLevel(const std::vector<double>& levels, const Span& span) {
+    std::vector<double> v(levels.begin() + ptrdiff_t(span.first), levels.begin() + ptrdiff_t(span.last) + 1);
+    if (v.empty()) return 0;
+    std::nth_element(v.begin(), v.begin() + ptrdiff_t(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+double fadeSeconds(const std::vector<double>& levels, size_t edge, int step, double full, double fraction) {
+    ptrdiff_t b = ptrdiff_t(edge);
+    while (b >= 0 && b < ptrdiff_t(levels.size()) && levels[size_t(b)] < fraction * full) b += step;
+    return double(std::abs(b - ptrdiff_t(edge))) / 100.0;
+}
+
+}  // namespace toolstest
