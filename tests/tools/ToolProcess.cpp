@@ -145,12 +145,12 @@ void ToolProcess::closeInput() {
 bool ToolProcess::signal(int sig) { return m_pid > 0 && !m_status && kill(m_pid, sig) == 0; }
 
 std::optional<OutputLine> ToolProcess::waitForLine(const std::function<bool(const std::string&)>& pred,
-                                                   std::chrono::milliseconds timeout) {
+                                                   std::chrono::milliseconds timeout, size_t from) {
     std::unique_lock lock(m_mutex);
     const auto deadline = Clock::now() + timeout;
-    size_t seen = 0;
+    size_t seen = from;
     for (;;) {
-        for (; seen < m_lines.size(); ++seen) {
+        for (; seen < m_lines.size(); ++seen) {  // from may lie beyond the lines read yet
             if (pred(m_lines[seen].text)) return m_lines[seen];
         }
         if (m_outClosed) return std::nullopt;

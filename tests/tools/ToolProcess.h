@@ -44,9 +44,9 @@ class ToolProcess {
     void closeInput();
     bool signal(int sig);
 
-    // Waits until a stdout line satisfies pred (earlier lines included); returns it.
+    // Waits until a stdout line from the from-th on satisfies pred; returns it.
     std::optional<OutputLine> waitForLine(const std::function<bool(const std::string&)>& pred,
-                                          std::chrono::milliseconds timeout);
+                                          std::chrono::milliseconds timeout, size_t from = 0);
     std::optional<OutputLine> waitForLine(const std::string& exact, std::chrono::milliseconds timeout) {
         return waitForLine([&](const std::string& l) { return l == exact; }, timeout);
     }
