@@ -281,9 +281,12 @@ int PlayTool::run(int signalFd) {
         if (!m_quitting) runCommands();
     }
 
-    // Outside every message wait now: the engine may go.
+    // Outside every message wait now: the engine may go. Nothing is reported after
+    // the loop has ended.
     reader.stop();
     KillTimer(m_window, kPositionTimer);
+    m_engine->OnModeChange = nullptr;
+    m_engine->OnPlayEnd = nullptr;
     m_engine.reset();
     DestroyWindow(m_window);
     UnregisterClass(wc.lpszClassName, nullptr);

@@ -8,21 +8,38 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 extern char** environ;
 
 namespace toolstest {
 
-Recorder::Recorder() {
+PrivateSink::PrivateSink() {
+    static int serial = 0;
+    m_name = "quillet_tools_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+    const std::string command = "pactl load-module module-null-sink sink_name=" + m_name +
+                                " rate=44100 channels=2 2>/dev/null";
+    if (FILE* f = popen(command.c_str(), "r")) {
+        if (std::fscanf(f, "%d", &m_module) != 1) m_module = -1;
+        if (pclose(f) != 0) m_module = -1;
+    }
+}
+
+PrivateSink::~PrivateSink() {
+    if (m_module < 0) return;
+    const std::string command = "pactl unload-module " + std::to_string(m_module) + " 2>/dev/null";
+    [[maybe_unused]] const int rc = std::system(command.c_str());
+}
+
+Recorder::Recorder(const std::string& sink) {
     int fds[2];
     if (pipe(fds) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    const char* sink = std::getenv("PULSE_SINK");
-    const std::string monitor = std::string(sink ? sink : "quillet_sink") + ".monitor";
+    const std::string monitor = sink + ".monitor";
     std::vector<std::string> args = {"parec",          "-d",           monitor,       "--latency-msec=20", "--raw",
                                      "--format=s16le", "--rate=44100", "--channels=2"};
     std::vector<char*> argv;

@@ -13,11 +13,29 @@ namespace toolstest {
 
 constexpr double kRate = 44100;
 
-// Records the monitor of the default test sink (PULSE_SINK, else quillet_sink) with
-// parec, 16-bit stereo at 44.1 kHz, while alive; keeps the left channel.
+// A null sink of the test's own on the sound server, 44.1 kHz stereo, removed again at
+// destruction, so that tests running at the same time do not hear each other. Players
+// started with env() in their environment play into it.
+class PrivateSink {
+  public:
+    PrivateSink();
+    ~PrivateSink();
+    PrivateSink(const PrivateSink&) = delete;
+    PrivateSink& operator=(const PrivateSink&) = delete;
+    bool loaded() const { return m_module >= 0; }
+    const std::string& name() const { return m_name; }
+    std::string env() const { return "PULSE_SINK=" + m_name; }
+
+  private:
+    std::string m_name;
+    int m_module = -1;
+};
+
+// Records the monitor of a sink with parec, 16-bit stereo at 44.1 kHz, while alive;
+// keeps the left channel.
 class Recorder {
   public:
-    Recorder();
+    explicit Recorder(const std::string& sink);
     ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;

@@ -60,13 +60,15 @@ TEST(ToneAnalysis, FindsSoundFadesAndFrequencies) {
 
 TEST(ToneAnalysis, HearsASignalPlayedThroughTheSink) {
     if (!std::getenv("XDG_RUNTIME_DIR") && !std::getenv("PULSE_SERVER")) GTEST_SKIP() << "no sound server";
-    Recorder rec;
+    PrivateSink sink;
+    ASSERT_TRUE(sink.loaded());
+    Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
     std::this_thread::sleep_for(300ms);
-    // 2 s of the chirp with a 0.5 s fade out at its end, through the default sink.
-    const int rc = std::system(
-        "sox -q -n -r 44100 -c 2 -t pulseaudio default synth 2 sine 200:2200 vol 0.5 fade t 0 2 0.5 "
-        ">/dev/null 2>&1");
+    // 2 s of the chirp with a 0.5 s fade out at its end.
+    const std::string command = "sox -q -n -r 44100 -c 2 -t pulseaudio " + sink.name() +
+                                " synth 2 sine 200:2200 vol 0.5 fade t 0 2 0.5 >/dev/null 2>&1";
+    const int rc = std::system(command.c_str());
     ASSERT_EQ(rc, 0) << "sox could not play to the sound server";
     std::this_thread::sleep_for(300ms);
     const auto s = rec.finish();

@@ -74,10 +74,12 @@ size_t count(const std::vector<std::string>& lines, const std::string& prefix) {
 
 TEST(QuilletPlay, PlaysAFileToItsEndThroughTheFedOutput) {
     REQUIRE_SOUND_SERVER();
-    Recorder rec;
+    PrivateSink sink;
+    ASSERT_TRUE(sink.loaded());
+    Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
     std::this_thread::sleep_for(300ms);
-    ToolProcess p(playTool(), {kChirp});
+    ToolProcess p(playTool(), {kChirp}, {sink.env()});
     ASSERT_TRUE(p.started());
     ASSERT_TRUE(p.waitForLine("mode plmReady plmPlaying", 10s)) << dump(p);
     ASSERT_TRUE(p.waitForLine("end", 20s)) << dump(p);
@@ -120,10 +122,12 @@ TEST(QuilletPlay, PlaysAFileToItsEndThroughTheFedOutput) {
 
 TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
     REQUIRE_SOUND_SERVER();
-    Recorder rec;
+    PrivateSink sink;
+    ASSERT_TRUE(sink.loaded());
+    Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
     std::this_thread::sleep_for(300ms);
-    ToolProcess p(playTool(), {kChirp});
+    ToolProcess p(playTool(), {kChirp}, {sink.env()});
     ASSERT_TRUE(p.waitForLine("mode plmReady plmPlaying", 10s)) << dump(p);
     std::this_thread::sleep_for(1500ms);
     ASSERT_TRUE(p.send("pause"));
@@ -170,10 +174,12 @@ TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
 
 TEST(QuilletPlay, SingleChannelModePlaysTheFile) {
     REQUIRE_SOUND_SERVER();
-    Recorder rec;
+    PrivateSink sink;
+    ASSERT_TRUE(sink.loaded());
+    Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
     std::this_thread::sleep_for(300ms);
-    ToolProcess p(playTool(), {"--single", kTone1s});
+    ToolProcess p(playTool(), {"--single", kTone1s}, {sink.env()});
     ASSERT_TRUE(p.waitForLine("end", 15s)) << dump(p);
     EXPECT_EQ(p.wait(10s), 0) << dump(p);
     std::this_thread::sleep_for(300ms);
