@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 // The player's state.
 enum TPlayerMode : uint8_t {
@@ -37,6 +38,16 @@ enum TStreamKind : uint8_t {
 
 // 25 spectrum levels, lowest frequencies first.
 using TBandOut = std::array<uint16_t, 25>;
+
+// A visualisation plug-in's window as its driver reports it.
+struct TVisPluginInfo {
+    uint32_t ThreadId = 0;
+    void* VisWindow = nullptr;  // HWND
+    uint32_t WindowMode = 0;
+    std::string PluginFile;
+    int32_t ModuleIndex = 0;
+    bool FirstStart = false;
+};
 
 // Numbered notifications (WM_USER based) posted between the engine's threads.
 enum : unsigned {

@@ -32,6 +32,7 @@ using TNotifyEvent = std::function<void(TVAVIVerovu* Sender)>;
 using TNotifyNewFFTDataEvent = std::function<void(TVAVIVerovu* Sender, const TBandOut& BandOut)>;
 using TNotifyNetEvent = std::function<void(TVAVIVerovu* Sender, const std::string& Content)>;
 using TNotifyEvent2 = std::function<void(TVAVIVerovu* Sender, uint32_t GenParam)>;
+using TNotifyVisEvent = std::function<void(TVAVIVerovu* Sender, const TVisPluginInfo& VisWindowAttr)>;
 
 class TVAVIVerovu {
   public:
@@ -69,6 +70,12 @@ class TVAVIVerovu {
     // effect at the next successful Open.
     bool SingleChannel() const { return m_singleChannel; }
     void SetSingleChannel(bool value);
+
+    // The scale of visualisation spectrum values; 256..1024 (others are ignored).
+    uint32_t VisScale() const { return m_visScale; }
+    void SetVisScale(uint32_t value) {
+        if (value >= 256 && value <= 1024) m_visScale = value;
+    }
 
     // Stream information.
     bool GetStreamInfo(const std::string& name, TStreamInfo& info);
@@ -108,6 +115,7 @@ class TVAVIVerovu {
     TNotifyNewFFTDataEvent OnNewFFTData;
     TNotifyNetEvent OnGetMeta;
     TNotifyEvent2 OnDownloaded;
+    TNotifyVisEvent OnVisWindowShow;
     TNotifyEvent2 OnPluginRequest;
     TNotifyEvent2 OnUpdatePlayList;
     TNotifyEvent2 OnMBWindowShow;
@@ -118,31 +126,31 @@ class TVAVIVerovu {
     void UpdateBands(const float* fft, bool ok);
 
   private:
-    struct SyncRecord {
-        HWND window = nullptr;
-        uint32_t generation = 0;  // which open stream the sync belongs to
-    };
+    // User data of the slide sync: the message window and the slide's direction.
+    struct SlideRecord;
 
     void Construct(int device);
     static LRESULT MessageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK_SlideSync(HSYNC sync, DWORD channel, DWORD data, void* user);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-    void OnStreamEnd(uint32_t generation);
+    void OnStreamEnd(DWORD channel);
     void OnSlideDone(uint32_t direction);
     void SpectrumTimerTick();
     void EnableSpectrumTimer(bool enable);
 
+    bool OpenURLStream(const std::string& url, const std::string& ext, TStreamInfo& info);
     void SetPlayerMode(TPlayerMode mode);
     void PausePlayback();
     void ResumePlayback();
     void PlayAgain();
     bool FadeOut();  // true when it muted
     void RestoreVolume();
-    void SetGlobalVolumes(uint32_t value);
+    void SetGlobalVolumes(DWORD value);
     void ZeroBands();
-    uint32_t BytesToMs(QWORD bytes) const;
+    uint32_t BytesToMs(DWORD channel, QWORD bytes) const;
     void NotifyVisInfo();
-    bool FreeDecodeChannel();
-    void TranslationLoaded();
+    void FreeDecodeChannel();
+    TStreamInfoContext InfoContext() const;
 
     // Construction results and configuration.
     std::string m_version = "2.10.0";
@@ -159,6 +167,7 @@ class TVAVIVerovu {
     bool m_midiReady = false;
     bool m_mixerReady = false;
     bool m_dx8EffectReady = false;
+    HPLUGIN m_wmaPlugin = 0;
     std::vector<std::string> m_cdDrives;
     std::unique_ptr<TStreamInfoReader> m_infoReader;
 
@@ -171,6 +180,7 @@ class TVAVIVerovu {
     uint32_t m_volume = 255;
     bool m_muted = false;
     bool m_fading = false;
+    DWORD m_fadeEndsAt = 0;  // tick count after which a fade that never reported ends
     bool m_isLiveStream = false;
     bool m_isNetFile = false;
     bool m_downloadDone = false;
@@ -178,16 +188,15 @@ class TVAVIVerovu {
     bool m_singleChannel = false;
     BASS_CHANNELINFO m_channelInfo{};
     TBandOut m_bandOut{};
+    uint32_t m_visScale = 512;
     DWORD m_decodeChannel = 0;
     DWORD m_outputChannel = 0;
     HSYNC m_slideSync = 0;
     DWORD m_slideChannel = 0;
-    uint32_t m_openGeneration = 0;   // bumped by every Open and Close
-    bool m_endPending = false;       // a stream end is being drained
-
-    // Callback records; their addresses travel to library threads.
-    SyncRecord m_endRecord;
-    SyncRecord m_slideRecord;
+    // Bumped whenever the open stream changes; a wait that finds it changed gives up.
+    uint32_t m_openGeneration = 0;
+    bool m_endPending = false;  // the end of the open stream is being drained
+    std::unique_ptr<SlideRecord> m_slideRecord;
 
     TTranslationTable m_translation;
     bool m_translationRead = false;

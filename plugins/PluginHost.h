@@ -37,6 +37,13 @@ HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DW
 // Frees the fed stream and ends the feeder thread (waits for it, processing messages).
 void CloseFedOutput();
 
+// The fed stream's read callback (the fed reader). The audio library calls it on the
+// fed stream's output thread; tests call it on a thread of theirs to stand in for
+// that one. Waits while the ring is prebuffering (until prebuffering or the input
+// ends, or the output is closing), then copies up to `length` bytes. Returns the
+// count, plus BASS_STREAMPROC_END when the input has ended and the ring is drained.
+DWORD ReadFedOutput(void* buffer, DWORD length);
+
 // Back to prebuffering: positions 0, input ended cleared. No block the feeder read
 // from the source before this call lands in the ring after it.
 void ResetOutputRing();

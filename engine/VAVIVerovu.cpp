@@ -1,0 +1,789 @@
+#include "engine/VAVIVerovu.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "engine/Dynamic_Bass.h"
+#include "platform/text/Text.h"
+#include "platform/win/MessageLayer.h"
+#include "plugins/PluginHost.h"
+
+namespace {
+
+constexpr const char* kMessageWindowClass = "TVAVIVerovuMessageWindow";
+constexpr UINT_PTR kSpectrumTimerId = 1;
+constexpr UINT kSpectrumIntervalMs = 25;
+constexpr DWORD kVolumeScale = 39;  // 0..255 to the library's 0..10000 (255 x 39 = 9945)
+constexpr uint32_t kMaxFadeMs = 3000;
+constexpr uint32_t kMinFadeMs = 50;
+constexpr uint32_t kFadeWaitStepMs = 20;
+constexpr uint32_t kDrainWaitStepMs = 50;
+// A fade that never reports its end (its channel vanished without a sync) must not
+// hold a wait for ever: after its length and this much more the wait gives up.
+constexpr uint32_t kFadeWaitSlackMs = 2000;
+constexpr uint32_t kResumeRewindMs = 500;
+constexpr DWORD kMaxChannels = 8;
+constexpr DWORD kMusicFlags = BASS_MUSIC_PRESCAN | BASS_MUSIC_POSRESET | BASS_MUSIC_RAMPS;
+constexpr const char* kModuleExts = "*.MO3;*.IT;*.XM;*.S3M;*.MTM;*.MOD;*.UMX;";
+constexpr const char* kMidiExts = "*.MID;*.MIDI;*.RMI;*.KAR;";
+
+// Add-on options the engine sets before initialising the device.
+constexpr DWORD kConfigCDFreeOld = 0x10200;
+constexpr DWORD kConfigWmaPrebuf = 0x10101;
+constexpr DWORD kConfigWmaBassFile = 0x10103;
+
+// Codes of the registered "WM_BASSSendingData" message the engine answers.
+constexpr WPARAM kCodeUpdatePlayList = 58;
+constexpr WPARAM kCodeMBWindowShown = 95;
+constexpr WPARAM kCodeMBWindowHidden = 96;
+constexpr WPARAM kCodeGenWindow = 97;
+
+// The upper FFT bin of each spectrum band (512-point FFT of the output).
+constexpr int kBandUpperBin[25] = {1,  2,  3,  6,  12, 18, 24, 30,  36,  42,  48,  54, 60,
+                                   66, 72, 78, 84, 90, 96, 102, 108, 120, 132, 156, 180};
+
+void sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The extension with its dot, upper case; a lone "." is no extension.
+std::string upperExt(const std::string& name) {
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = qtext::asciiUpper(name.substr(dot));
+    return ext == "." ? std::string() : ext;
+}
+
+// True when "*" + ext + ";" occurs in a pattern list.
+bool extInList(const std::string& ext, const std::string& list) {
+    return !ext.empty() && list.find("*" + ext + ";") != std::string::npos;
+}
+
+bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// Library callbacks: they only post to the message window.
+void CALLBACK_EndSync(HSYNC, DWORD channel, DWORD, void* user) {
+    PostMessage(static_cast<HWND>(user), WM_STREAM_END, channel, 0);
+}
+
+}  // namespace
+
+struct TVAVIVerovu::SlideRecord {
+    HWND window = nullptr;
+    std::atomic<uint32_t> direction{0};  // 0 fading out, 1 fading in
+};
+
+// ---------------------------------------------------------------------------
+// Construction and destruction
+
+TVAVIVerovu::TVAVIVerovu(HWND owner, int device) : m_owner(owner), m_slideRecord(std::make_unique<SlideRecord>()) {
+    Construct(device);
+}
+
+void TVAVIVerovu::Construct(int device) {
+    // Message window: everything other threads report arrives here.
+    WNDCLASS wc{};
+    wc.lpfnWndProc = &TVAVIVerovu::MessageProc;
+    wc.lpszClassName = kMessageWindowClass;
+    RegisterClass(&wc);  // fails harmlessly when an earlier engine registered it
+    m_messageWindow = CreateWindowEx(0, kMessageWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                     nullptr);
+    if (m_messageWindow) {
+        SetWindowLongPtr(m_messageWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_messageWindowProc = reinterpret_cast<WNDPROC>(GetWindowLongPtr(m_messageWindow, GWLP_WNDPROC));
+    }
+    m_slideRecord->window = m_messageWindow;
+    m_sendingDataMessage = RegisterWindowMessage("WM_BASSSendingData");
+
+    if (!Load_BASSDLL("")) return;
+
+    const DWORD version = Bass.BASS_GetVersion();
+    if ((version >> 16) != BASSVERSION || (version & 0xFFFF) < 1) {
+        ShowError("BASS version is not 2.4 !");
+        return;
+    }
+
+    Bass.BASS_SetConfig(kConfigCDFreeOld, 1);
+    Bass.BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
+    Bass.BASS_SetConfig(kConfigWmaBassFile, 1);
+    Bass.BASS_SetConfig(kConfigWmaPrebuf, 1);
+
+    if (!Bass.BASS_Init(device, 44100, 0, m_owner, nullptr)) {
+        ShowErrorWithCode("Can't initialize device");
+        return;
+    }
+    m_bassReady = true;
+    BASS_INFO info{};
+    Bass.BASS_GetInfo(&info);
+    m_dx8EffectReady = info.dsver >= 8;
+    if (!m_dx8EffectReady) {
+        MessageBox(m_owner, "DirectX Ver 8 or higher is not installed.\r\nSound effects except rotate are disabled.",
+                   "Warning", MB_OK | MB_ICONWARNING);
+    }
+
+    m_volume = 255;
+    SetGlobalVolumes(m_volume * kVolumeScale);
+
+    m_bassDllVer = std::to_string(version >> 24) + "." + std::to_string((version >> 16) & 0xFF) + "." +
+                   std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF);
+
+    // The mini-browser and drawer libraries are not part of this build; the engine
+    // runs without them, as it does when they are missing.
+
+    m_bufferReady = InitPluginHost(m_messageWindow, m_owner, nullptr, m_sendingDataMessage);
+    if (!m_bufferReady) {
+        m_singleChannelRequested = true;
+        ShowError("Failed to get buffer.\n - Cannot run Winamp input plug-ins.\n - Cannot support dual channel mode.");
+    }
+
+    const std::string folder = ExecutableFolder();
+    if (fileExists(folder + kBassWmaLibrary)) {
+        m_wmaPlugin = Bass.BASS_PluginLoad((folder + kBassWmaLibrary).c_str(), 0);
+        m_wmaReady = m_wmaPlugin != 0;
+    }
+    if (fileExists(folder + kBassMixLibrary) && Load_BASSMIXDLL(folder + kBassMixLibrary)) {
+        if ((BassMix.BASS_Mixer_GetVersion() >> 16) == BASSVERSION) {
+            m_mixerReady = true;
+        } else {
+            ShowError("BASS Mixer version is not 2.4 !");
+        }
+    }
+    if (Load_BASSCDDLL(folder + kBassCDLibrary)) {
+        m_cdReady = true;
+        for (DWORD drive = 0; drive < 4; ++drive) {
+            BASS_CD_INFO cd{};
+            if (!BassCD.BASS_CD_GetInfo(drive, &cd)) break;
+            m_cdDrives.push_back(std::string(1, char('A' + cd.letter)) + ": " + qtext::toUtf8(cd.product ? cd.product : ""));
+        }
+    }
+    m_midiReady = Load_BASSMIDIDLL(folder + kBassMidiLibrary);
+
+    m_infoReader = std::make_unique<TStreamInfoReader>();
+}
+
+TVAVIVerovu::~TVAVIVerovu() {
+    EnableSpectrumTimer(false);
+    if (m_bassReady && m_outputChannel) {
+        Bass.BASS_ChannelStop(m_outputChannel);
+        if (!m_singleChannel) CloseFedOutput();
+    }
+    m_infoReader.reset();
+    if (BASS_Loaded()) {
+        Bass.BASS_PluginFree(0);
+        Unload_BASSDLL();  // frees the device first
+    }
+    Unload_BASSCDDLL();
+    Unload_BASSMIDIDLL();
+    Unload_BASSMIXDLL();
+    ShutdownPluginHost();
+    m_translation.Clear();
+    if (m_messageWindow) {
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(m_messageWindow, GWLP_WNDPROC)) != m_messageWindowProc)
+            SetWindowLongPtr(m_messageWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_messageWindowProc));
+        SetWindowLongPtr(m_messageWindow, GWLP_USERDATA, 0);
+        DestroyWindow(m_messageWindow);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Opening and closing
+
+bool TVAVIVerovu::Open(const std::string& nameAsPassed) {
+    if (!m_bassReady) {
+        ShowError("Player is not ready !");
+        return false;
+    }
+    std::string name = nameAsPassed;
+    if (!name.empty() && name.front() == '"') name.erase(0, 1);
+    if (!name.empty() && name.back() == '"') name.pop_back();
+
+    const bool isUrl = startsWith(name, "http://") || startsWith(name, "mms://");
+    TStreamInfo info(name);
+    if (!isUrl && !ReadStreamInfo(name, info)) {
+        ShowError("Invalid or unsupported stream file.\n -> " + nameAsPassed);
+        return false;
+    }
+    if (info.Channels > kMaxChannels) {
+        ShowError("Channel count exceeds. (Max Channels : " + std::to_string(kMaxChannels) + ")\n" + " -> " +
+                  nameAsPassed);
+        return false;
+    }
+    const std::string ext = upperExt(name);
+    const bool isModule = ext.size() >= 3 && extInList(ext, kModuleExts);
+
+    const bool wasPlaying = m_decodeChannel && m_mode == plmPlaying;
+    if (wasPlaying) {
+        PausePlayback();
+        if (m_mode != plmPaused) return false;  // the stream changed inside the fade
+    }
+    const uint32_t generation = m_openGeneration;
+    auto resumePrevious = [&] {
+        if (wasPlaying && generation == m_openGeneration) ResumePlayback();
+    };
+
+    if (isUrl) {
+        const bool opened = OpenURLStream(name, ext, info);
+        if (!opened) resumePrevious();
+        if (!opened) return false;
+    } else {
+        const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
+        DWORD channel = 0;
+        TStreamKind kind = skStream;
+        if (ext == ".CDA") {
+            if (m_cdReady) channel = BassCD.BASS_CD_StreamCreateFile(name.c_str(), flags);
+            kind = skCD;
+        } else if (isModule) {
+            channel = Bass.BASS_MusicLoad(FALSE, name.c_str(), 0, 0, kMusicFlags | flags, 0);
+            kind = skMusic;
+            if (channel) info.Duration = BytesToMs(channel, Bass.BASS_ChannelGetLength(channel, BASS_POS_BYTE));
+        } else {
+            channel = Bass.BASS_StreamCreateFile(FALSE, name.c_str(), 0, 0, flags);
+            BASS_CHANNELINFO ci{};
+            if (channel && Bass.BASS_ChannelGetInfo(channel, &ci) &&
+                (ci.ctype == BASS_CTYPE_STREAM_WMA || ci.ctype == BASS_CTYPE_STREAM_WMA_MP3))
+                kind = skWMA;
+        }
+        if (!channel) {
+            ShowError("Invalid or unsupported stream file.\n -> " + nameAsPassed);
+            resumePrevious();
+            return false;
+        }
+        Close();
+        m_decodeChannel = channel;
+        m_streamKind = kind;
+    }
+
+    m_channelInfo = BASS_CHANNELINFO{};
+    Bass.BASS_ChannelGetInfo(m_decodeChannel, &m_channelInfo);
+    m_channelInfo.filename = nullptr;  // owned by the channel; not kept
+    info.SampleRate = m_channelInfo.freq;
+    info.Channels = uint16_t(m_channelInfo.chans);
+    info.Format = m_channelInfo.ctype;
+
+    if (!isUrl) {
+        const bool is32Bit = info.BitsPerSample == 32;
+        if (is32Bit || (info.BitsPerSample == 16 && (m_channelInfo.flags & BASS_SAMPLE_8BITS))) {
+            FreeDecodeChannel();
+            m_streamKind = skNone;
+            ShowError(is32Bit ? "TVAVIVerovu does not support 32-bit sources."
+                              : "Sound card does not support 16-bit sources.");
+            return false;
+        }
+        m_decoderName.clear();
+        if (extInList(qtext::asciiLower(ext), NativeFileExts())) {
+            m_decoderName = m_streamKind == skCD ? kBassCDLibrary : m_streamKind == skWMA ? kBassWmaLibrary : kBassLibrary;
+        }
+    }
+
+    m_singleChannel = m_singleChannelRequested;
+    m_streamName = name;
+    m_streamInfo = info;
+    ++m_openGeneration;
+    NotifyVisInfo();
+    SetPlayerMode(plmReady);
+    return true;
+}
+
+bool TVAVIVerovu::OpenURLStream(const std::string& url, const std::string& ext, TStreamInfo& info) {
+    if ((ext == ".WMA" || ext == ".ASF") && !m_wmaReady) {
+        ShowError("Load BASSWMA.DLL or Winamp input plug-in for ASF/WMA file.");
+        return false;
+    }
+    const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
+    DWORD channel = 0;
+    if (extInList(ext, kMidiExts)) {
+        if (m_midiReady) ShowError("None of sound font is loaded.");
+    } else {
+        channel = Bass.BASS_StreamCreateURL(url.c_str(), 0, flags, nullptr, nullptr);
+    }
+    if (!channel) {
+        ShowError("Invalid or unsupported URL stream.\n -> " + url);
+        return false;
+    }
+    BASS_CHANNELINFO ci{};
+    Bass.BASS_ChannelGetInfo(channel, &ci);
+    Close();
+    m_decodeChannel = channel;
+    m_streamKind = (ci.ctype == BASS_CTYPE_STREAM_WMA || ci.ctype == BASS_CTYPE_STREAM_WMA_MP3) ? skWMA : skStream;
+    // A URL naming no file type the library plays is a live stream; the titles,
+    // metadata and download syncs of network streams are read by the network unit.
+    const bool known = extInList(qtext::asciiLower(ext), NativeFileExts());
+    m_isLiveStream = !known;
+    m_isNetFile = known;
+    info.FileName = url;
+    m_decoderName = (known || m_isLiveStream) ? (m_streamKind == skWMA ? kBassWmaLibrary : kBassLibrary) : "";
+    return true;
+}
+
+void TVAVIVerovu::Close() {
+    if (!m_decodeChannel && m_streamKind == skNone) return;
+    if (!m_singleChannel) CloseFedOutput();
+    FreeDecodeChannel();
+    m_outputChannel = 0;
+    m_streamKind = skNone;
+    m_streamName.clear();
+    m_streamInfo.FileName.clear();
+    m_decoderName.clear();
+    m_streamInfo.FileSize = 0;
+    m_streamInfo.SampleRate = 0;
+    m_isLiveStream = m_isNetFile = m_downloadDone = false;
+    m_endPending = false;
+    ++m_openGeneration;
+    if (m_mode != plmStandby) SetPlayerMode(plmStandby);
+}
+
+void TVAVIVerovu::FreeDecodeChannel() {
+    if (!m_decodeChannel) return;
+    if (m_streamKind == skMusic)
+        Bass.BASS_MusicFree(m_decodeChannel);
+    else
+        Bass.BASS_StreamFree(m_decodeChannel);
+    if (m_outputChannel == m_decodeChannel) m_outputChannel = 0;
+    m_decodeChannel = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Transport
+
+void TVAVIVerovu::Play() {
+    if (!m_decodeChannel || m_mode == plmPlaying) return;
+    switch (m_mode) {
+        case plmPaused:
+            ResumePlayback();
+            return;
+        case plmStopped: {
+            const uint32_t generation = m_openGeneration;
+            SetPosition(0);
+            if (generation != m_openGeneration || m_mode != plmStopped) return;
+            if (Position() == PlayLength())
+                ShowError("Playback reposition of opened stream is not allowed.");
+            else
+                PlayAgain();
+            return;
+        }
+        case plmReady:
+            break;
+        default:
+            return;
+    }
+
+    ZeroBands();
+    if (m_outputChannel && !m_singleChannel) CloseFedOutput();  // left over from a failed start
+    m_outputChannel = 0;
+    const DWORD channels = m_streamInfo.Channels;
+    if (m_singleChannel) {
+        m_outputChannel = m_decodeChannel;
+    } else {
+        // Live network streams wait for their buffer here once the network unit exists.
+        const DWORD bits = (m_channelInfo.flags & BASS_SAMPLE_8BITS) ? 8 : 16;
+        m_outputChannel = OpenFedOutput(m_decodeChannel, m_decodeChannel, m_channelInfo.freq, channels, bits,
+                                        m_isLiveStream);
+        if (!m_outputChannel) {
+            ShowError("Could not open the channel for play.");
+            m_decoderName.clear();
+            return;
+        }
+    }
+    SetHostChannels(m_streamKind, m_decodeChannel, m_outputChannel);
+    if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) return;
+    Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync, m_messageWindow);
+    SetPlayerMode(plmPlaying);
+}
+
+void TVAVIVerovu::PlayAgain() {
+    ZeroBands();
+    if (!m_singleChannel) ResetOutputRing();
+    if (Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) SetPlayerMode(plmPlaying);
+}
+
+void TVAVIVerovu::Pause(bool value) {
+    if (value)
+        PausePlayback();
+    else
+        ResumePlayback();
+}
+
+void TVAVIVerovu::PausePlayback() {
+    if (m_mode != plmPlaying) return;
+    const uint32_t generation = m_openGeneration;
+    const bool muted = FadeOut();
+    if (generation != m_openGeneration || m_mode != plmPlaying) {
+        if (muted) RestoreVolume();
+        return;  // something else took over during the fade
+    }
+    Bass.BASS_ChannelPause(m_outputChannel);
+    if (muted) RestoreVolume();
+    SetPlayerMode(plmPaused);
+}
+
+void TVAVIVerovu::ResumePlayback() {
+    if (m_mode != plmPaused) return;
+    bool muted = false;
+    if (!m_muted) {
+        SetMuted(true, 0);
+        muted = m_muted;
+    }
+    const uint32_t position = Position();
+    SetPosition(position > kResumeRewindMs ? position - kResumeRewindMs : 0);
+    if (m_mode != plmPaused) return;
+    // Live network streams reopen here once the network unit exists.
+    ZeroBands();
+    if (!m_singleChannel) {
+        ResetOutputRing();
+        Bass.BASS_ChannelPlay(m_outputChannel, TRUE);
+    } else {
+        // The stream was repositioned above; a restart would rewind it to its start.
+        Bass.BASS_ChannelPlay(m_outputChannel, FALSE);
+    }
+    if (muted) SetMuted(false, 500);
+    SetPlayerMode(plmPlaying);
+}
+
+void TVAVIVerovu::Stop() {
+    if (m_mode != plmPlaying && m_mode != plmPaused) return;
+    const uint32_t generation = m_openGeneration;
+    const TPlayerMode mode = m_mode;
+    const bool muted = FadeOut();
+    if (generation != m_openGeneration || m_mode != mode) {
+        if (muted) RestoreVolume();
+        return;
+    }
+    Bass.BASS_ChannelStop(m_outputChannel);
+    if (muted) RestoreVolume();
+    SetPlayerMode(plmStopped);
+}
+
+// ---------------------------------------------------------------------------
+// Times and seeking
+
+uint32_t TVAVIVerovu::BytesToMs(DWORD channel, QWORD bytes) const {
+    if (bytes == QWORD(-1) || int64_t(bytes) <= 0) return 0;
+    const float seconds = float(Bass.BASS_ChannelBytes2Seconds(channel, bytes));
+    if (!(seconds > 0)) return 0;
+    return uint32_t(std::lround(double(seconds) * 1000.0));
+}
+
+uint32_t TVAVIVerovu::Position() const {
+    if (!m_decodeChannel) return 0;
+    const QWORD decoded = Bass.BASS_ChannelGetPosition(m_decodeChannel, BASS_POS_BYTE);
+    if (decoded == QWORD(-1)) return 0;
+    int64_t bytes = int64_t(decoded);
+    if (!m_singleChannel) bytes -= int64_t(BufferedOutputBytes());
+    return bytes > 0 ? BytesToMs(m_decodeChannel, QWORD(bytes)) : 0;
+}
+
+uint32_t TVAVIVerovu::PlayLength() const {
+    if (!m_decodeChannel) return 0;
+    return BytesToMs(m_decodeChannel, Bass.BASS_ChannelGetLength(m_decodeChannel, BASS_POS_BYTE));
+}
+
+bool TVAVIVerovu::CanSeek() const {
+    if (!m_decodeChannel || m_isLiveStream) return false;
+    if (m_isNetFile) return m_streamKind != skWMA && m_downloadDone;
+    return true;
+}
+
+void TVAVIVerovu::SetPosition(uint32_t ms) {
+    if (!CanSeek() || ms > PlayLength()) return;
+    const uint32_t generation = m_openGeneration;
+    const bool muted = FadeOut();
+    if (generation != m_openGeneration) return;
+    DWORD state = BASS_ACTIVE_STOPPED;
+    if (!m_singleChannel && m_outputChannel) {
+        state = Bass.BASS_ChannelIsActive(m_outputChannel);
+        if (state == BASS_ACTIVE_PLAYING) Bass.BASS_ChannelStop(m_outputChannel);
+    }
+    Bass.BASS_ChannelSetPosition(m_decodeChannel, Bass.BASS_ChannelSeconds2Bytes(m_decodeChannel, ms / 1000.0),
+                                 BASS_POS_BYTE);
+    if (!m_singleChannel) {
+        // After the source moved: whatever the feeder read before is dropped.
+        ResetOutputRing();
+        if (state == BASS_ACTIVE_PLAYING) {
+            Bass.BASS_ChannelPlay(m_outputChannel, TRUE);
+            if (OnNewFFTData) EnableSpectrumTimer(true);
+        }
+    }
+    if (muted) SetMuted(false, 500);
+}
+
+// ---------------------------------------------------------------------------
+// Volume, muting and fades
+
+void TVAVIVerovu::SetGlobalVolumes(DWORD value) {
+    Bass.BASS_SetConfig(BASS_CONFIG_GVOL_MUSIC, value);
+    Bass.BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, value);
+}
+
+void TVAVIVerovu::SetVolume(uint32_t value) {
+    if (!m_bassReady) return;
+    m_volume = std::min<uint32_t>(value, 255);
+    if (!m_muted) SetGlobalVolumes(m_volume * kVolumeScale);
+}
+
+void TVAVIVerovu::SetMuted(bool mute, uint32_t fadeTimeMs) {
+    if (!m_bassReady || m_fading || mute == m_muted) return;
+    fadeTimeMs = std::min(fadeTimeMs, kMaxFadeMs);
+    m_muted = mute;
+    const bool fade = m_outputChannel != 0 && fadeTimeMs >= kMinFadeMs;
+    if (mute && !fade) {
+        SetGlobalVolumes(0);
+        if (m_outputChannel) Bass.BASS_ChannelSetAttribute(m_outputChannel, BASS_ATTRIB_VOL, 0.0f);
+        return;
+    }
+    if (!mute) {
+        SetGlobalVolumes(m_volume * kVolumeScale);
+        if (!fade) {
+            if (m_outputChannel) Bass.BASS_ChannelSetAttribute(m_outputChannel, BASS_ATTRIB_VOL, 1.0f);
+            return;
+        }
+        Bass.BASS_ChannelSetAttribute(m_outputChannel, BASS_ATTRIB_VOL, 0.0f);
+    }
+    m_slideRecord->direction = mute ? 0 : 1;
+    m_slideChannel = m_outputChannel;
+    m_slideSync = Bass.BASS_ChannelSetSync(m_outputChannel, BASS_SYNC_SLIDE, 0, &CALLBACK_SlideSync,
+                                           m_slideRecord.get());
+    if (!m_slideSync) return;  // no sync, no wait: the slide below still runs
+    if (!Bass.BASS_ChannelSlideAttribute(m_outputChannel, BASS_ATTRIB_VOL, mute ? 0.0f : 1.0f, fadeTimeMs)) {
+        Bass.BASS_ChannelRemoveSync(m_outputChannel, m_slideSync);
+        m_slideSync = 0;
+        Bass.BASS_ChannelSetAttribute(m_outputChannel, BASS_ATTRIB_VOL, mute ? 0.0f : 1.0f);
+        if (mute) SetGlobalVolumes(0);
+        return;
+    }
+    m_fading = true;
+    m_fadeEndsAt = GetTickCount() + fadeTimeMs + kFadeWaitSlackMs;
+}
+
+void TVAVIVerovu::OnSlideDone(uint32_t direction) {
+    if (direction == 0 && m_muted) SetGlobalVolumes(0);
+    m_fading = false;
+    if (m_slideSync) Bass.BASS_ChannelRemoveSync(m_slideChannel, m_slideSync);
+    m_slideSync = 0;
+    m_slideChannel = 0;
+}
+
+bool TVAVIVerovu::FadeOut() {
+    if (m_muted) return false;
+    SetMuted(true, 500);
+    if (!m_muted) return false;
+    while (m_fading) {
+        sleepMs(kFadeWaitStepMs);
+        quillet::win::ProcessMessages();
+        if (m_fading && int32_t(GetTickCount() - m_fadeEndsAt) > 0) OnSlideDone(0);
+    }
+    return true;
+}
+
+void TVAVIVerovu::RestoreVolume() {
+    SetGlobalVolumes(m_volume * kVolumeScale);
+    if (m_outputChannel) Bass.BASS_ChannelSetAttribute(m_outputChannel, BASS_ATTRIB_VOL, 1.0f);
+    m_muted = false;
+}
+
+void TVAVIVerovu::SetSingleChannel(bool value) {
+    if (!value && !m_bufferReady) {
+        ShowError("Cannot support dual channel mode. (Failed to get buffer)");
+        return;
+    }
+    m_singleChannelRequested = value;
+}
+
+// ---------------------------------------------------------------------------
+// Mode, information and notifications
+
+void TVAVIVerovu::SetPlayerMode(TPlayerMode mode) {
+    const TPlayerMode old = m_mode;
+    m_mode = mode;
+    if (mode == plmStandby) {
+        m_streamName.clear();
+        m_streamInfo.FileName.clear();
+        m_streamInfo.Title.clear();
+        m_streamInfo.FileSize = m_streamInfo.Duration = m_streamInfo.SampleRate = m_streamInfo.BitRate = 0;
+        m_streamInfo.Channels = 0;
+        SetHostStreamInfo(m_streamInfo);
+    }
+    SetHostPlayerMode(mode);
+    if (mode == plmPlaying && OnNewFFTData) EnableSpectrumTimer(true);
+    if (OnModeChange) OnModeChange(this, old, mode);
+}
+
+void TVAVIVerovu::NotifyVisInfo() { SetHostStreamInfo(m_streamInfo); }
+
+bool TVAVIVerovu::GetStreamInfo(const std::string& name, TStreamInfo& info) {
+    if (!m_streamName.empty() && name == m_streamName) {
+        info = m_streamInfo;
+        return true;
+    }
+    return ReadStreamInfo(name, info);
+}
+
+TStreamInfoContext TVAVIVerovu::InfoContext() const {
+    TStreamInfoContext context;
+    context.BASSReady = m_bassReady;
+    context.CDReady = m_cdReady;
+    context.WMAReady = m_wmaReady;
+    context.CDDrives = m_cdDrives;
+    return context;
+}
+
+bool TVAVIVerovu::ReadStreamInfo(const std::string& name, TStreamInfo& info) {
+    info = TStreamInfo(name);
+    return m_infoReader && m_infoReader->Read(name, info, InfoContext());
+}
+
+std::string TVAVIVerovu::NativeFileExts() const { return ::NativeFileExts(InfoContext()); }
+
+// ---------------------------------------------------------------------------
+// Spectrum
+
+void TVAVIVerovu::ZeroBands() { m_bandOut.fill(0); }
+
+void TVAVIVerovu::EnableSpectrumTimer(bool enable) {
+    if (!m_messageWindow || enable == m_spectrumTimerOn) return;
+    m_spectrumTimerOn = enable;
+    if (enable)
+        SetTimer(m_messageWindow, kSpectrumTimerId, kSpectrumIntervalMs, nullptr);
+    else
+        KillTimer(m_messageWindow, kSpectrumTimerId);
+}
+
+void TVAVIVerovu::UpdateBands(const float* fft, bool ok) {
+    int bin = 1;
+    for (int band = 0; band < 25; ++band) {
+        float peak = 0;
+        for (; bin <= kBandUpperBin[band]; ++bin)
+            if (ok && fft[bin] > peak) peak = fft[bin];
+        const double scaled = std::round((1.0 + 0.15 * band) * double(peak) * 80.0);
+        const uint16_t fresh = uint16_t(std::min(scaled, 65535.0));
+        uint16_t& level = m_bandOut[size_t(band)];
+        if (level <= fresh)
+            level = fresh;
+        else
+            level = std::max<uint16_t>(level < 2 ? 0 : uint16_t(level - 2), fresh);
+    }
+}
+
+void TVAVIVerovu::SpectrumTimerTick() {
+    if (m_mode != plmPlaying) {
+        EnableSpectrumTimer(false);
+        return;
+    }
+    EnableSpectrumTimer(false);
+    const DWORD state = Bass.BASS_ChannelIsActive(m_outputChannel);
+    if (state != BASS_ACTIVE_PLAYING && state != BASS_ACTIVE_STALLED) return;
+    float fft[256];
+    const bool ok = Bass.BASS_ChannelGetData(m_outputChannel, fft, BASS_DATA_FFT512) != DWORD(-1);
+    UpdateBands(fft, ok);
+    PostMessage(m_messageWindow, WM_SPECTRUM_READY, 0, 0);
+    EnableSpectrumTimer(true);
+}
+
+// ---------------------------------------------------------------------------
+// The message window
+
+LRESULT TVAVIVerovu::MessageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TVAVIVerovu*>(GetWindowLongPtr(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProc(hwnd, msg, wParam, lParam);
+    return self->HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT TVAVIVerovu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_STREAM_END:
+            OnStreamEnd(DWORD(wParam));
+            return 0;
+        case WM_FEED_CHANNEL_LOST:
+            ShowError("Decoding Channel is unavailable by any reasons.\nOpened stream is beging closed.");
+            Close();
+            return 0;
+        case WM_SPECTRUM_READY:
+            if (OnNewFFTData) OnNewFFTData(this, m_bandOut);
+            return 0;
+        case WM_PLUGIN_REQUEST:
+            if (OnPluginRequest) OnPluginRequest(this, uint32_t(wParam));
+            return 0;
+        case WM_SLIDE_DONE:
+            if (m_fading) OnSlideDone(uint32_t(wParam));
+            return 0;
+        case WM_QUERYENDSESSION:
+            EnableSpectrumTimer(false);
+            return 1;
+        case WM_TIMER:
+            if (wParam == kSpectrumTimerId) SpectrumTimerTick();
+            return 0;
+        default:
+            break;
+    }
+    if (msg == m_sendingDataMessage && m_sendingDataMessage != 0) {
+        switch (wParam) {
+            case kCodeUpdatePlayList:
+                if (OnUpdatePlayList) OnUpdatePlayList(this, uint32_t(lParam));
+                break;
+            case kCodeMBWindowShown:
+                if (OnMBWindowShow) OnMBWindowShow(this, 5);
+                break;
+            case kCodeMBWindowHidden:
+                if (OnMBWindowShow) OnMBWindowShow(this, 0);
+                break;
+            case kCodeGenWindow:
+                if (OnGenWindowShow) OnGenWindowShow(this, uint32_t(lParam));
+                break;
+            default:
+                break;
+        }
+        return 0;
+    }
+    return DefWindowProc(m_messageWindow, msg, wParam, lParam);
+}
+
+void TVAVIVerovu::OnStreamEnd(DWORD channel) {
+    // Only the end of the open stream counts: an end posted before the user opened
+    // another file belongs to a channel that is gone.
+    if (!channel || channel != m_decodeChannel || m_mode != plmPlaying || m_endPending) return;
+    const uint32_t generation = m_openGeneration;
+    m_endPending = true;
+    // The decoder ended; the output still plays what is buffered.
+    while (Bass.BASS_ChannelIsActive(m_outputChannel) == BASS_ACTIVE_PLAYING) {
+        quillet::win::ProcessMessages();
+        if (generation != m_openGeneration || m_mode != plmPlaying) break;
+        sleepMs(kDrainWaitStepMs);
+    }
+    if (generation != m_openGeneration) return;  // another stream was opened meanwhile
+    m_endPending = false;
+    // Paused or stopped during the last moments: the end is not reached. A resume
+    // rewinds the decoder, which then reports its end again.
+    if (m_mode != plmPlaying) return;
+    if (Bass.BASS_ChannelIsActive(m_outputChannel) == BASS_ACTIVE_PAUSED) return;
+    SetPlayerMode(plmStopped);
+    if (OnPlayEnd) OnPlayEnd(this);
+}
+
+// ---------------------------------------------------------------------------
+// Errors
+
+void TVAVIVerovu::ShowError(const std::string& text) {
+    if (!m_translationRead) {
+        m_translationRead = true;
+        m_translation.LoadFromFolder(ExecutableFolder());
+    }
+    MessageBox(m_owner, m_translation.Translate(text).c_str(), m_translation.Caption().c_str(), MB_OK | MB_ICONERROR);
+}
+
+void TVAVIVerovu::ShowErrorWithCode(const std::string& text) {
+    const int code = Bass.BASS_ErrorGetCode ? Bass.BASS_ErrorGetCode() : BASS_ERROR_UNKNOWN;
+    ShowError(text + "\r\n" + "(error code: " + std::to_string(code) + ")");
+}
+
+void TVAVIVerovu::CALLBACK_SlideSync(HSYNC, DWORD, DWORD, void* user) {
+    auto* record = static_cast<SlideRecord*>(user);
+    PostMessage(record->window, WM_SLIDE_DONE, record->direction.load(), 0);
+}

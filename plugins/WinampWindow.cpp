@@ -1,0 +1,54 @@
+// The emulated Winamp window: the hidden window through which plug-ins find the
+// player (by its class name) and ask it questions with window messages.
+#include "platform/win/WinApi.h"
+#include "plugins/HostState.h"
+
+namespace quillet::plugins {
+
+namespace {
+
+constexpr const char* kClassName = "Winamp v1.x";
+constexpr const char* kTitle = "Winamp 2.41";
+constexpr UINT kClassStyleParentDC = 0x0080;
+constexpr int kLeft = 5, kTop = 5, kWidth = 25, kHeight = 25;
+
+LRESULT WinampWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+HWND CreateWinampWindow(HWND owner, WNDPROC* procedure) {
+    WNDCLASS wc{};
+    wc.style = kClassStyleParentDC;
+    wc.lpfnWndProc = WinampWindowProc;
+    wc.lpszClassName = kClassName;
+    if (!RegisterClass(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    // A hidden pop-up, not a message-only window: FindWindow must see it.
+    HWND window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, owner,
+                                 nullptr, nullptr, nullptr);
+    if (!window && owner) {
+        // The owner is gone or not a window of ours: plug-ins still need the window.
+        window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, nullptr,
+                                nullptr, nullptr, nullptr);
+    }
+    if (!window) {
+        UnregisterClass(kClassName, nullptr);
+        return nullptr;
+    }
+    *procedure = reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC));
+    return window;
+}
+
+void DestroyWinampWindow(HWND window, WNDPROC procedure) {
+    if (window && IsWindow(window)) {
+        // A plug-in that subclassed the window and went away leaves its procedure
+        // behind; the window's last messages must not reach it.
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC)) != procedure)
+            SetWindowLongPtr(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+        DestroyWindow(window);
+    }
+    UnregisterClass(kClassName, nullptr);
+}
+
+}  // namespace quillet::plugins
