@@ -32,6 +32,36 @@ PrivateSink::~PrivateSink() {
     [[maybe_unused]] const int rc = std::system(command.c_str());
 }
 
+namespace {
+
+// The sink's current latency in microseconds from `pactl list sinks`, -1 when not found.
+long sinkLatencyUs(const std::string& name) {
+    FILE* f = popen("pactl list sinks 2>/dev/null", "r");
+    if (!f) return -1;
+    long latency = -1;
+    bool ours = false;
+    char line[512];
+    while (std::fgets(line, sizeof line, f)) {
+        const std::string l = line;
+        if (l.find("Name: ") != std::string::npos) ours = l.find("Name: " + name + "\n") != std::string::npos;
+        const size_t at = l.find("Latency: ");
+        if (ours && at != std::string::npos && latency < 0) latency = std::strtol(l.c_str() + at + 9, nullptr, 10);
+    }
+    pclose(f);
+    return latency;
+}
+
+}  // namespace
+
+bool PrivateSink::settle() {
+    for (int i = 0; i < 100; ++i) {
+        const long latency = sinkLatencyUs(m_name);
+        if (latency >= 0 && latency < 100000) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
 Recorder::Recorder(const std::string& sink) {
     int fds[2];
     if (pipe(fds) != 0) return;

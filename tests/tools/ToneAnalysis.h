@@ -25,6 +25,10 @@ class PrivateSink {
     bool loaded() const { return m_module >= 0; }
     const std::string& name() const { return m_name; }
     std::string env() const { return "PULSE_SINK=" + m_name; }
+    // A new null sink starts with a latency of two seconds and takes as long to come
+    // down to what a reader of its monitor asks for. Call once a Recorder is attached:
+    // waits until the sink's latency is below 100 ms; false when it did not get there.
+    bool settle();
 
   private:
     std::string m_name;

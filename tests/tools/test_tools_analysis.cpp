@@ -64,7 +64,7 @@ TEST(ToneAnalysis, HearsASignalPlayedThroughTheSink) {
     ASSERT_TRUE(sink.loaded());
     Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(sink.settle());
     // 2 s of the chirp with a 0.5 s fade out at its end.
     const std::string command = "sox -q -n -r 44100 -c 2 -t pulseaudio " + sink.name() +
                                 " synth 2 sine 200:2200 vol 0.5 fade t 0 2 0.5 >/dev/null 2>&1";

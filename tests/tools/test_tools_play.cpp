@@ -78,7 +78,7 @@ TEST(QuilletPlay, PlaysAFileToItsEndThroughTheFedOutput) {
     ASSERT_TRUE(sink.loaded());
     Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(sink.settle());
     ToolProcess p(playTool(), {kChirp}, {sink.env()});
     ASSERT_TRUE(p.started());
     ASSERT_TRUE(p.waitForLine("mode plmReady plmPlaying", 10s)) << dump(p);
@@ -115,9 +115,9 @@ TEST(QuilletPlay, PlaysAFileToItsEndThroughTheFedOutput) {
         std::printf("pos %u: wall %.3f s, position advance %.3f s\n", q.ms, wall, advance);
         EXPECT_NEAR(advance, wall, 0.15);
     }
-    // The first position is what had been played since the start.
+    // The first position is no more than what can have been played since the start.
     const double sinceStart = std::chrono::duration<double>(pos[0].at - p.startedAt()).count();
-    EXPECT_LE(pos[0].ms / 1000.0, sinceStart);
+    EXPECT_LE(pos[0].ms / 1000.0, sinceStart + 0.15);
 }
 
 TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
@@ -126,7 +126,7 @@ TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
     ASSERT_TRUE(sink.loaded());
     Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(sink.settle());
     ToolProcess p(playTool(), {kChirp}, {sink.env()});
     ASSERT_TRUE(p.waitForLine("mode plmReady plmPlaying", 10s)) << dump(p);
     std::this_thread::sleep_for(1500ms);
@@ -167,7 +167,7 @@ TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
     const double stoppedAt = chirpTime(frequencyAt(samples, (before.last + 1) * kBlock - window, window)) + 0.025;
     const double resumedAt = chirpTime(frequencyAt(samples, after.first * kBlock, window)) - 0.025;
     std::printf("stopped at %.3f s of the file, resumed at %.3f s\n", stoppedAt, resumedAt);
-    EXPECT_NEAR(stoppedAt - resumedAt, 0.5, 0.1);
+    EXPECT_NEAR(stoppedAt - resumedAt, 0.5, 0.15);
     // Everything of the file was heard, the repeated half second twice.
     EXPECT_NEAR(before.seconds() + after.seconds(), 4.5, 0.2);
 }
@@ -178,7 +178,7 @@ TEST(QuilletPlay, SingleChannelModePlaysTheFile) {
     ASSERT_TRUE(sink.loaded());
     Recorder rec(sink.name());
     ASSERT_TRUE(rec.running());
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(sink.settle());
     ToolProcess p(playTool(), {"--single", kTone1s}, {sink.env()});
     ASSERT_TRUE(p.waitForLine("end", 15s)) << dump(p);
     EXPECT_EQ(p.wait(10s), 0) << dump(p);
