@@ -172,9 +172,9 @@ void TVAVIVerovu::Construct(int device) {
 
 TVAVIVerovu::~TVAVIVerovu() {
     EnableSpectrumTimer(false);
-    if (m_bassReady && m_outputChannel) {
-        Bass.BASS_ChannelStop(m_outputChannel);
-        if (!m_singleChannel) CloseFedOutput();
+    if (m_bassReady) {
+        if (m_outputChannel) Bass.BASS_ChannelStop(m_outputChannel);
+        CloseFedOutput();  // before the library goes: the feeder reads through it
     }
     m_infoReader.reset();
     if (BASS_Loaded()) {

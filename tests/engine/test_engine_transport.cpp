@@ -218,3 +218,25 @@ TEST_F(EngineTest, FedOutputLosingItsSourceClosesTheStream) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineTest, RegisteredMessageCodesReachTheirEvents) {
+    std::vector<std::pair<std::string, uint32_t>> got;
+    engine->OnUpdatePlayList = [&](TVAVIVerovu*, uint32_t p) { got.emplace_back("playlist", p); };
+    engine->OnMBWindowShow = [&](TVAVIVerovu*, uint32_t p) { got.emplace_back("browser", p); };
+    engine->OnGenWindowShow = [&](TVAVIVerovu*, uint32_t p) { got.emplace_back("drawer", p); };
+    engine->OnPluginRequest = [&](TVAVIVerovu*, uint32_t p) { got.emplace_back("plugin", p); };
+    const UINT msg = engine->SendingDataMessage();
+    PostMessage(engine->MessageWindow(), msg, 58, 7);
+    PostMessage(engine->MessageWindow(), msg, 95, 0);
+    PostMessage(engine->MessageWindow(), msg, 96, 0);
+    PostMessage(engine->MessageWindow(), msg, 97, 3);
+    PostMessage(engine->MessageWindow(), msg, 12345, 3);  // unknown: ignored
+    PostMessage(engine->MessageWindow(), WM_PLUGIN_REQUEST, 9, 0);
+    pumpFor(50);
+    EXPECT_EQ(got, (std::vector<std::pair<std::string, uint32_t>>{
+                       {"playlist", 7}, {"browser", 5}, {"browser", 0}, {"drawer", 3}, {"plugin", 9}}));
+}
+
+}  // namespace
