@@ -151,6 +151,9 @@ TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
     const double fadeIn = fadeSeconds(levels, after.first, +1, full);
     std::printf("sound %.2f s, silence %.2f s, sound %.2f s; fade out %.2f s, fade in %.2f s\n", before.seconds(),
                 silence, after.seconds(), fadeOut, fadeIn);
+    std::printf("last blocks of the fade out:");
+    for (size_t b = before.last - 11; b <= before.last + 1; ++b) std::printf(" %.3f", levels[b] / full);
+    std::printf("\n");
     EXPECT_GT(silence, 0.6);
     // Linear fades of 500 ms take 450 ms to pass 90 % of the full level.
     EXPECT_NEAR(fadeOut, 0.45, 0.15);
