@@ -233,7 +233,9 @@ void PlayTool::runCommand(const std::string& line) {
         case PlayCommand::Unmute: engine.SetMuted(false, kMuteFadeMs); break;
         case PlayCommand::Next:
             if (m_next < m_options.files.size()) {
-                openAndPlay(m_options.files[m_next++]);
+                // A file that cannot be opened leaves the current one playing; one that
+                // opened but could not start leaves nothing playing: go on down the list.
+                if (!openAndPlay(m_options.files[m_next++]) && engine.Mode() == plmReady) playOnFrom(true);
             } else {
                 std::fprintf(stderr, "quillet-play: no next file\n");
             }

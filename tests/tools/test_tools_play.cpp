@@ -273,6 +273,25 @@ TEST(QuilletPlay, NextOpensTheFollowingFileWhileTheCurrentOnePlays) {
     EXPECT_EQ(eventLines(p), expected) << dump(p);
 }
 
+TEST(QuilletPlay, NextToAFileThatCannotOpenKeepsTheCurrentOnePlaying) {
+    ToolProcess p(playTool(), {"--device", "0", kTone1s, kMissing, kTone1s});
+    ASSERT_TRUE(p.waitForLine("mode plmReady plmPlaying", 10s)) << dump(p);
+    ASSERT_TRUE(p.send("next"));
+    EXPECT_EQ(p.wait(15s), 0) << dump(p);
+    const std::vector<std::string> expected = {
+        "mode plmStandby plmReady",
+        "mode plmReady plmPlaying",
+        "error Invalid or unsupported stream file.\\n -> " + kMissing,
+        "mode plmPlaying plmStopped",
+        "end",
+        "mode plmStopped plmStandby",
+        "mode plmStandby plmReady",
+        "mode plmReady plmPlaying",
+        "mode plmPlaying plmStopped",
+        "end"};
+    EXPECT_EQ(eventLines(p), expected) << dump(p);
+}
+
 TEST(QuilletPlay, EndOfInputIsNotACommandAndAnInterruptQuits) {
     {
         ToolProcess p(playTool(), {"--device", "0", kTone1s});
