@@ -27,6 +27,8 @@ constexpr uint32_t kDrainWaitStepMs = 50;
 // hold a wait for ever: after its length and this much more the wait gives up.
 constexpr uint32_t kFadeWaitSlackMs = 2000;
 constexpr uint32_t kResumeRewindMs = 500;
+// The longest an output queue can hold ahead of the ear (the library keeps about 150 ms).
+constexpr uint32_t kMaxFadeTailMs = 300;
 constexpr DWORD kMaxChannels = 8;
 constexpr DWORD kMusicFlags = BASS_MUSIC_PRESCAN | BASS_MUSIC_POSRESET | BASS_MUSIC_RAMPS;
 constexpr const char* kModuleExts = "*.MO3;*.IT;*.XM;*.S3M;*.MTM;*.MOD;*.UMX;";
@@ -394,6 +396,7 @@ void TVAVIVerovu::Play() {
         }
     }
     SetHostChannels(m_streamKind, m_decodeChannel, m_outputChannel);
+    m_droppedOutputBytes = 0;
     if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) return;
     Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync, m_messageWindow);
     SetPlayerMode(plmPlaying);
@@ -401,7 +404,7 @@ void TVAVIVerovu::Play() {
 
 void TVAVIVerovu::PlayAgain() {
     ZeroBands();
-    if (!m_singleChannel) ResetOutputRing();
+    RestartOutput();
     if (Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) SetPlayerMode(plmPlaying);
 }
 
@@ -420,7 +423,7 @@ void TVAVIVerovu::PausePlayback() {
         if (muted) RestoreVolume();
         return;  // something else took over during the fade
     }
-    Bass.BASS_ChannelPause(m_outputChannel);
+    HaltOutput(true);
     if (muted) RestoreVolume();
     SetPlayerMode(plmPaused);
 }
@@ -437,8 +440,8 @@ void TVAVIVerovu::ResumePlayback() {
     if (m_mode != plmPaused) return;
     // Live network streams reopen here once the network unit exists.
     ZeroBands();
+    RestartOutput();
     if (!m_singleChannel) {
-        ResetOutputRing();
         Bass.BASS_ChannelPlay(m_outputChannel, TRUE);
     } else {
         // The stream was repositioned above; a restart would rewind it to its start.
@@ -457,7 +460,7 @@ void TVAVIVerovu::Stop() {
         if (muted) RestoreVolume();
         return;
     }
-    Bass.BASS_ChannelStop(m_outputChannel);
+    HaltOutput(false);
     if (muted) RestoreVolume();
     SetPlayerMode(plmStopped);
 }
@@ -477,8 +480,33 @@ uint32_t TVAVIVerovu::Position() const {
     const QWORD decoded = Bass.BASS_ChannelGetPosition(m_decodeChannel, BASS_POS_BYTE);
     if (decoded == QWORD(-1)) return 0;
     int64_t bytes = int64_t(decoded);
-    if (!m_singleChannel) bytes -= int64_t(BufferedOutputBytes());
+    // Decoded but not heard: what the ring holds and, while the output is paused or
+    // stopped, what it had queued and dropped. (While it plays, its queue is left out:
+    // it moves in chunks, and the position would jitter by a chunk.)
+    if (!m_singleChannel) bytes -= int64_t(BufferedOutputBytes()) + int64_t(m_droppedOutputBytes);
     return bytes > 0 ? BytesToMs(m_decodeChannel, QWORD(bytes)) : 0;
+}
+
+QWORD TVAVIVerovu::QueuedOutputBytes() const {
+    if (!m_outputChannel) return 0;
+    const DWORD state = Bass.BASS_ChannelIsActive(m_outputChannel);
+    if (state != BASS_ACTIVE_PLAYING && state != BASS_ACTIVE_STALLED) return 0;
+    const DWORD queued = Bass.BASS_ChannelGetData(m_outputChannel, nullptr, BASS_DATA_AVAILABLE);
+    return queued == DWORD(-1) ? 0 : queued;
+}
+
+
+void TVAVIVerovu::HaltOutput(bool pause) {
+    m_droppedOutputBytes = QueuedOutputBytes();
+    if (pause)
+        Bass.BASS_ChannelPause(m_outputChannel);
+    else
+        Bass.BASS_ChannelStop(m_outputChannel);
+}
+
+void TVAVIVerovu::RestartOutput() {
+    if (!m_singleChannel) ResetOutputRing();
+    m_droppedOutputBytes = 0;
 }
 
 uint32_t TVAVIVerovu::PlayLength() const {
@@ -504,9 +532,9 @@ void TVAVIVerovu::SetPosition(uint32_t ms) {
     }
     Bass.BASS_ChannelSetPosition(m_decodeChannel, Bass.BASS_ChannelSeconds2Bytes(m_decodeChannel, ms / 1000.0),
                                  BASS_POS_BYTE);
+    // After the source moved: whatever the feeder read before is dropped.
+    RestartOutput();
     if (!m_singleChannel) {
-        // After the source moved: whatever the feeder read before is dropped.
-        ResetOutputRing();
         if (state == BASS_ACTIVE_PLAYING) {
             Bass.BASS_ChannelPlay(m_outputChannel, TRUE);
             if (OnNewFFTData) EnableSpectrumTimer(true);
@@ -579,6 +607,16 @@ bool TVAVIVerovu::FadeOut() {
         sleepMs(kFadeWaitStepMs);
         quillet::win::ProcessMessages();
         if (m_fading && int32_t(GetTickCount() - m_fadeEndsAt) > 0) OnSlideDone(0);
+    }
+    // What the output queued during the fade was written louder than silence: let it
+    // reach the ear before the caller cuts the output, or the fade ends in a click.
+    if (m_outputChannel) {
+        const uint32_t queuedMs = std::min(BytesToMs(m_outputChannel, QueuedOutputBytes()), kMaxFadeTailMs);
+        const DWORD until = GetTickCount() + queuedMs;
+        while (int32_t(until - GetTickCount()) > 0) {
+            sleepMs(std::min<uint32_t>(kFadeWaitStepMs, uint32_t(until - GetTickCount())));
+            quillet::win::ProcessMessages();
+        }
     }
     return true;
 }

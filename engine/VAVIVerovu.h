@@ -148,6 +148,9 @@ class TVAVIVerovu {
     void SetGlobalVolumes(DWORD value);
     void ZeroBands();
     uint32_t BytesToMs(DWORD channel, QWORD bytes) const;
+    QWORD QueuedOutputBytes() const;   // written by a playing output, not yet heard
+    void HaltOutput(bool pause);       // pauses or stops the output channel
+    void RestartOutput();              // the output starts afresh from the source
     void NotifyVisInfo();
     void FreeDecodeChannel();
     TStreamInfoContext InfoContext() const;
@@ -191,6 +194,7 @@ class TVAVIVerovu {
     uint32_t m_visScale = 512;
     DWORD m_decodeChannel = 0;
     DWORD m_outputChannel = 0;
+    QWORD m_droppedOutputBytes = 0;  // queued by the output when it was paused or stopped
     HSYNC m_slideSync = 0;
     DWORD m_slideChannel = 0;
     // Bumped whenever the open stream changes; a wait that finds it changed gives up.
