@@ -26,15 +26,6 @@ struct TStreamInfoReader::Readers {
 
 namespace {
 
-// Channel-type codes this inspection sets itself (the library reports these
-// same codes for the channels it opens).
-constexpr uint32_t kFormatOgg = 0x10002;
-constexpr uint32_t kFormatMP1 = 0x10003;
-constexpr uint32_t kFormatMP2 = 0x10004;
-constexpr uint32_t kFormatMP3 = 0x10005;
-constexpr uint32_t kFormatCD = 0x10200;
-constexpr uint32_t kFormatWMA = 0x10300;
-constexpr uint32_t kFormatAAC = 0x10B00;
 
 // What a BASS_CD_GetTrackLength failure returns.
 constexpr DWORD kCDLengthError = 0xFFFFFFFFu;
@@ -181,11 +172,11 @@ bool readMPEG(TMPEGaudio& mpeg, const std::string& name, TStreamInfo& info) {
     info.Channels = mpeg.channelModeText() == "Mono" ? 1 : 2;
     const std::string_view layer = mpeg.layerText();
     if (layer == "Layer III") {
-        info.Format = kFormatMP3;
+        info.Format = BASS_CTYPE_STREAM_MP3;
     } else if (layer == "Layer II") {
-        info.Format = kFormatMP2;
+        info.Format = BASS_CTYPE_STREAM_MP2;
     } else if (layer == "Layer I") {
-        info.Format = kFormatMP1;
+        info.Format = BASS_CTYPE_STREAM_MP1;
     }
     return true;
 }
@@ -204,7 +195,7 @@ bool readOgg(TOggVorbis& ogg, const std::string& name, TStreamInfo& info) {
     info.Genre = ogg.genre();
     info.Track = ogg.track();
     info.Comment = ogg.comment();
-    info.Format = kFormatOgg;
+    info.Format = BASS_CTYPE_STREAM_OGG;
     return true;
 }
 
@@ -216,7 +207,7 @@ bool readAAC(TAACfile& aac, const std::string& name, TStreamInfo& info) {
     info.Duration = msOf(aac.duration());
     info.Channels = aac.channels();
     takeID3Tags(aac, info);
-    info.Format = kFormatAAC;
+    info.Format = BASS_CTYPE_STREAM_AAC;
     return true;
 }
 
@@ -234,7 +225,7 @@ bool readWMA(TWMAfile& wma, const std::string& name, TStreamInfo& info) {
     info.Genre = wma.genre();
     info.Track = uint8_t(wma.track() & 0xFF);
     info.Comment = wma.comment();
-    info.Format = kFormatWMA;
+    info.Format = BASS_CTYPE_STREAM_WMA;
     return true;
 }
 
@@ -266,7 +257,7 @@ bool readCDTrack(const std::string& name, TStreamInfo& info, const TStreamInfoCo
         info.Duration = uint32_t(uint64_t(bytes) * 10 / 1764);
         info.Channels = 2;
         info.Track = uint8_t(track);
-        info.Format = kFormatCD;
+        info.Format = BASS_CTYPE_STREAM_CD;
         return true;
     }
     return false;
