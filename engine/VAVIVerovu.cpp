@@ -29,6 +29,8 @@ constexpr uint32_t kFadeWaitSlackMs = 2000;
 constexpr uint32_t kResumeRewindMs = 500;
 // The longest an output queue can hold ahead of the ear (the library keeps about 150 ms).
 constexpr uint32_t kMaxFadeTailMs = 300;
+// The sound server's latency estimate lags a little behind a busy output thread.
+constexpr uint32_t kFadeTailMarginMs = 50;
 constexpr DWORD kMaxChannels = 8;
 constexpr DWORD kMusicFlags = BASS_MUSIC_PRESCAN | BASS_MUSIC_POSRESET | BASS_MUSIC_RAMPS;
 constexpr const char* kModuleExts = "*.MO3;*.IT;*.XM;*.S3M;*.MTM;*.MOD;*.UMX;";
@@ -611,7 +613,8 @@ bool TVAVIVerovu::FadeOut() {
     // What the output queued during the fade was written louder than silence: let it
     // reach the ear before the caller cuts the output, or the fade ends in a click.
     if (m_outputChannel) {
-        const uint32_t queuedMs = std::min(BytesToMs(m_outputChannel, QueuedOutputBytes()), kMaxFadeTailMs);
+        const uint32_t queuedMs =
+            std::min(BytesToMs(m_outputChannel, QueuedOutputBytes()) + kFadeTailMarginMs, kMaxFadeTailMs);
         const DWORD until = GetTickCount() + queuedMs;
         while (int32_t(until - GetTickCount()) > 0) {
             sleepMs(std::min<uint32_t>(kFadeWaitStepMs, uint32_t(until - GetTickCount())));
