@@ -240,3 +240,18 @@ TEST_F(EngineTest, RegisteredMessageCodesReachTheirEvents) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineTest, AQuitDuringAFadeIsRememberedForTheLoop) {
+    openAndPlay(writeSineWav("a.wav", 5.0));
+    PostQuitMessage(4);
+    engine->Pause(true);  // its fade wait meets the quit and goes on
+    EXPECT_EQ(engine->Mode(), plmPaused);
+    EXPECT_TRUE(quillet::win::QuitRequested());
+    MSG msg;
+    EXPECT_EQ(GetMessage(&msg, nullptr, 0, 0), FALSE);  // the loop ends now
+    EXPECT_FALSE(quillet::win::QuitRequested());
+}
+
+}  // namespace
