@@ -30,10 +30,6 @@ namespace {
 // What a BASS_CD_GetTrackLength failure returns.
 constexpr DWORD kCDLengthError = 0xFFFFFFFFu;
 
-// Extensions of the formats the MIDI add-on would play; such files are not
-// inspected. Matched as whole patterns ("*" + ext + ";").
-constexpr std::string_view kMidiPatterns = "*.MID;*.MIDI;*.RMI;*.KAR;";
-
 // Tracker modules whose title is read from fixed bytes at the file's start:
 // extension, offset, length.
 struct ModuleTitle {
@@ -64,14 +60,6 @@ uint32_t roundU32(double value) {
 
 uint32_t msOf(double seconds) {
     return roundU32(seconds * 1000.0);
-}
-
-// The extension with its dot ("" when the base name has none), upper case.
-std::string upperExt(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    const size_t slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return qtext::asciiUpper(std::string_view(name).substr(dot));
 }
 
 std::string baseName(const std::string& name) {
@@ -304,18 +292,24 @@ bool readByLibrary(const std::string& name, TStreamInfo& info, const TStreamInfo
     return true;
 }
 
-bool isModuleExt(const std::string& ext) {
-    return ext == ".MO3" || ext == ".IT" || ext == ".XM" || ext == ".S3M" || ext == ".MTM" || ext == ".MOD" ||
-           ext == ".UMX";
+}  // namespace
+
+std::string StreamFileExt(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    const size_t slash = name.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == name.size()) return {};
+    return qtext::asciiUpper(std::string_view(name).substr(dot));
 }
 
-}  // namespace
+bool ExtInPatterns(const std::string& ext, std::string_view patterns) {
+    return !ext.empty() && patterns.find("*" + ext + ";") != std::string_view::npos;
+}
 
 std::string NativeFileExts(const TStreamInfoContext& context) {
     if (!context.BASSReady) return {};
     std::string exts = "*.wav;*.mp1;*.mp2;*.mp3;*.ogg;*.aiff";
     exts += ";";
-    exts += qtext::asciiLower("*.MO3;*.IT;*.XM;*.S3M;*.MTM;*.MOD;*.UMX;");
+    exts += qtext::asciiLower(kModulePatterns);
     if (context.CDReady) exts += "*.cda;";
     if (context.WMAReady) exts += "*.wma;*.asf;";
     return exts;
@@ -327,7 +321,7 @@ TStreamInfoReader::~TStreamInfoReader() = default;
 
 bool TStreamInfoReader::Read(const std::string& name, TStreamInfo& info, const TStreamInfoContext& context) {
     info = TStreamInfo(name);
-    const std::string ext = upperExt(name);
+    const std::string ext = StreamFileExt(name);
     if (ext.size() < 3 || ext.size() > 5) return false;
     if (startsWith(name, "http:") || startsWith(name, "mms:") || startsWith(name, "ftp:")) return false;
     // The library is only called when it is loaded and initialised.
@@ -349,9 +343,9 @@ bool TStreamInfoReader::Read(const std::string& name, TStreamInfo& info, const T
         result = readWMA(r.wma, name, info);
     } else if (ext == ".CDA") {
         result = readCDTrack(name, info, ctx);  // false without the CD add-on
-    } else if (isModuleExt(ext)) {
+    } else if (ExtInPatterns(ext, kModulePatterns)) {
         result = readModule(name, ext, info, ctx);
-    } else if (kMidiPatterns.find("*" + ext + ";") != std::string_view::npos) {
+    } else if (ExtInPatterns(ext, kMidiPatterns)) {
         result = false;
     } else {
         result = readByLibrary(name, info, ctx);

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/StreamInfo.h"
@@ -16,6 +17,16 @@ struct TStreamInfoContext {
     bool WMAReady = false;              // the WMA add-on is loaded
     std::vector<std::string> CDDrives;  // "D: product" per drive, drive 0 first
 };
+
+// Pattern lists ("*.EXT;" each) of the tracker-module and MIDI file types.
+inline constexpr std::string_view kModulePatterns = "*.MO3;*.IT;*.XM;*.S3M;*.MTM;*.MOD;*.UMX;";
+inline constexpr std::string_view kMidiPatterns = "*.MID;*.MIDI;*.RMI;*.KAR;";
+
+// The extension of a file name with its dot, upper case; "" when the base name has
+// none or only a dot.
+std::string StreamFileExt(const std::string& name);
+// True when "*" + ext + ";" is one of the patterns (compared exactly).
+bool ExtInPatterns(const std::string& ext, std::string_view patterns);
 
 // The pattern list of what the library plays ("*.wav;...;*.umx;" and the add-ons'
 // patterns); empty when the library is not ready.

@@ -33,8 +33,6 @@ constexpr uint32_t kMaxFadeTailMs = 300;
 constexpr uint32_t kFadeTailMarginMs = 50;
 constexpr DWORD kMaxChannels = 8;
 constexpr DWORD kMusicFlags = BASS_MUSIC_PRESCAN | BASS_MUSIC_POSRESET | BASS_MUSIC_RAMPS;
-constexpr const char* kModuleExts = "*.MO3;*.IT;*.XM;*.S3M;*.MTM;*.MOD;*.UMX;";
-constexpr const char* kMidiExts = "*.MID;*.MIDI;*.RMI;*.KAR;";
 
 // Add-on options the engine sets before initialising the device.
 constexpr DWORD kConfigCDFreeOld = 0x10200;
@@ -56,20 +54,6 @@ void sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::millisecond
 bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The extension with its dot, upper case; a lone "." is no extension.
-std::string upperExt(const std::string& name) {
-    const size_t slash = name.find_last_of('/');
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = qtext::asciiUpper(name.substr(dot));
-    return ext == "." ? std::string() : ext;
-}
-
-// True when "*" + ext + ";" occurs in a pattern list.
-bool extInList(const std::string& ext, const std::string& list) {
-    return !ext.empty() && list.find("*" + ext + ";") != std::string::npos;
 }
 
 bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
@@ -151,8 +135,7 @@ void TVAVIVerovu::Construct(int device) {
 
     const std::string folder = ExecutableFolder();
     if (fileExists(folder + kBassWmaLibrary)) {
-        m_wmaPlugin = Bass.BASS_PluginLoad((folder + kBassWmaLibrary).c_str(), 0);
-        m_wmaReady = m_wmaPlugin != 0;
+        m_wmaReady = Bass.BASS_PluginLoad((folder + kBassWmaLibrary).c_str(), 0) != 0;
     }
     if (fileExists(folder + kBassMixLibrary) && Load_BASSMIXDLL(folder + kBassMixLibrary)) {
         if ((BassMix.BASS_Mixer_GetVersion() >> 16) == BASSVERSION) {
@@ -221,8 +204,8 @@ bool TVAVIVerovu::Open(const std::string& nameAsPassed) {
                   nameAsPassed);
         return false;
     }
-    const std::string ext = upperExt(name);
-    const bool isModule = ext.size() >= 3 && extInList(ext, kModuleExts);
+    const std::string ext = StreamFileExt(name);
+    const bool isModule = ext.size() >= 3 && ExtInPatterns(ext, kModulePatterns);
 
     const bool wasPlaying = m_decodeChannel && m_mode == plmPlaying;
     if (wasPlaying) {
@@ -283,7 +266,7 @@ bool TVAVIVerovu::Open(const std::string& nameAsPassed) {
             return false;
         }
         m_decoderName.clear();
-        if (extInList(qtext::asciiLower(ext), NativeFileExts())) {
+        if (ExtInPatterns(qtext::asciiLower(ext), NativeFileExts())) {
             m_decoderName = m_streamKind == skCD ? kBassCDLibrary : m_streamKind == skWMA ? kBassWmaLibrary : kBassLibrary;
         }
     }
@@ -304,7 +287,7 @@ bool TVAVIVerovu::OpenURLStream(const std::string& url, const std::string& ext, 
     }
     const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
     DWORD channel = 0;
-    if (extInList(ext, kMidiExts)) {
+    if (ExtInPatterns(ext, kMidiPatterns)) {
         if (m_midiReady) ShowError("None of sound font is loaded.");
     } else {
         channel = Bass.BASS_StreamCreateURL(url.c_str(), 0, flags, nullptr, nullptr);
@@ -320,7 +303,7 @@ bool TVAVIVerovu::OpenURLStream(const std::string& url, const std::string& ext, 
     m_streamKind = (ci.ctype == BASS_CTYPE_STREAM_WMA || ci.ctype == BASS_CTYPE_STREAM_WMA_MP3) ? skWMA : skStream;
     // A URL naming no file type the library plays is a live stream; the titles,
     // metadata and download syncs of network streams are read by the network unit.
-    const bool known = extInList(qtext::asciiLower(ext), NativeFileExts());
+    const bool known = ExtInPatterns(qtext::asciiLower(ext), NativeFileExts());
     m_isLiveStream = !known;
     m_isNetFile = known;
     info.FileName = url;
@@ -803,7 +786,6 @@ void TVAVIVerovu::OnStreamEnd(DWORD channel) {
     // Paused or stopped during the last moments: the end is not reached. A resume
     // rewinds the decoder, which then reports its end again.
     if (m_mode != plmPlaying) return;
-    if (Bass.BASS_ChannelIsActive(m_outputChannel) == BASS_ACTIVE_PAUSED) return;
     SetPlayerMode(plmStopped);
     if (OnPlayEnd) OnPlayEnd(this);
 }

@@ -170,7 +170,6 @@ class TVAVIVerovu {
     bool m_midiReady = false;
     bool m_mixerReady = false;
     bool m_dx8EffectReady = false;
-    HPLUGIN m_wmaPlugin = 0;
     std::vector<std::string> m_cdDrives;
     std::unique_ptr<TStreamInfoReader> m_infoReader;
 
