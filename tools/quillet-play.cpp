@@ -276,6 +276,7 @@ int PlayTool::run(int signalFd) {
     SetTimer(m_window, kPositionTimer, kPositionIntervalMs, nullptr);
 
     playOnFrom(false);
+    if (!m_quitting) runCommands();  // those that came during the first start's waits
     MSG msg;
     while (GetMessage(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
