@@ -35,6 +35,7 @@ struct WindowRecord {
     LONG style = 0;
     LONG exStyle = 0;
     HWND parent = nullptr;  // HWND_MESSAGE for message-only windows
+    HWND owner = nullptr;   // a top-level pop-up's owner: destroyed with it
     RECT rect{};
     bool visible = false;
     bool destroying = false;

@@ -187,7 +187,10 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
         record->id = reinterpret_cast<LONG_PTR>(menu);
         record->style = static_cast<LONG>(style & ~static_cast<DWORD>(WS_VISIBLE));
         record->exStyle = static_cast<LONG>(exStyle);
-        record->parent = parent;
+        // A window given a parent without WS_CHILD is a top-level pop-up owned by it.
+        const bool child = parent == HWND_MESSAGE || (parent != nullptr && (style & WS_CHILD));
+        record->parent = child ? parent : nullptr;
+        record->owner = child ? nullptr : parent;
         record->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
         hwnd = reg.addLocked(record);
     }
@@ -242,7 +245,7 @@ BOOL DestroyWindow(HWND hwnd) {
         auto& reg = WindowRegistry::instance();
         std::lock_guard lock(reg.mutex);
         for (auto& [h, w] : reg.windows) {
-            if (w->parent == hwnd && !w->foreign) children.push_back(w->handle);
+            if ((w->parent == hwnd || w->owner == hwnd) && !w->foreign) children.push_back(w->handle);
         }
     }
     for (HWND child : children) DestroyWindow(child);
@@ -329,7 +332,7 @@ int GetClassName(HWND hwnd, char* buffer, int size) {
 
 HWND GetParent(HWND hwnd) {
     HWND parent = nullptr;
-    withWindow(hwnd, [&](WindowRecord& w) { parent = w.parent == HWND_MESSAGE ? nullptr : w.parent; });
+    withWindow(hwnd, [&](WindowRecord& w) { parent = w.parent == HWND_MESSAGE ? nullptr : w.parent ? w.parent : w.owner; });
     return parent;
 }
 
@@ -357,7 +360,7 @@ LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
                 value = reinterpret_cast<LONG_PTR>(w.instance);
                 break;
             case GWLP_HWNDPARENT:
-                value = reinterpret_cast<LONG_PTR>(w.parent == HWND_MESSAGE ? nullptr : w.parent);
+                value = reinterpret_cast<LONG_PTR>(w.parent == HWND_MESSAGE ? nullptr : w.parent ? w.parent : w.owner);
                 break;
             default:
                 valid = false;

@@ -126,6 +126,14 @@ TEST(Windows, FindWindowByClassAndTitleSkipsMessageOnlyWindows) {
     EXPECT_EQ(UnregisterClass("Winamp v1.x", nullptr), FALSE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
 
+    // A pop-up given a parent is owned by it: top-level, found, gone with its owner.
+    HWND owned = CreateWindowEx(0, "Winamp v1.x", "Owned", WS_POPUP, 0, 0, 5, 5, winamp, nullptr, nullptr, nullptr);
+    ASSERT_NE(owned, nullptr);
+    EXPECT_EQ(FindWindow(nullptr, "Owned"), owned);
+    EXPECT_EQ(FindWindowEx(winamp, nullptr, nullptr, "Owned"), nullptr) << "not a child";
+    EXPECT_EQ(GetParent(owned), winamp);
+    EXPECT_EQ(GetWindowLongPtr(owned, GWLP_HWNDPARENT), reinterpret_cast<LONG_PTR>(winamp));
+
     std::vector<HWND> topLevel;
     EnumWindows(
         [](HWND h, LPARAM l) -> BOOL {
@@ -133,10 +141,11 @@ TEST(Windows, FindWindowByClassAndTitleSkipsMessageOnlyWindows) {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&topLevel));
-    EXPECT_EQ(topLevel, std::vector<HWND>{winamp}) << "neither message-only nor child windows";
+    EXPECT_EQ(topLevel, (std::vector<HWND>{winamp, owned})) << "neither message-only nor child windows";
 
     DestroyWindow(winamp);
     EXPECT_FALSE(IsWindow(child)) << "children go with their parent";
+    EXPECT_FALSE(IsWindow(owned)) << "owned windows go with their owner";
     EXPECT_EQ(FindWindow("Winamp v1.x", nullptr), nullptr);
     EXPECT_TRUE(UnregisterClass("Winamp v1.x", nullptr));
     EXPECT_EQ(CreateWindowEx(0, "Winamp v1.x", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr),
