@@ -73,7 +73,7 @@ THostState& Host();
 
 // Creates and destroys the emulated Winamp window (WinampWindow.cpp). Its owner is
 // recorded in ownerWindow.
-HWND CreateWinampWindow(WNDPROC* procedure);
+HWND CreateWinampWindow(HWND owner, WNDPROC* procedure);
 void DestroyWinampWindow(HWND window, WNDPROC procedure);
 
 // Asks the feeder for one more block, unless a request is already queued.

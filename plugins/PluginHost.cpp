@@ -52,7 +52,7 @@ bool InitPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notif
     }
     h.padBufferSize = quillet::plugins::kPadBufferBytes;
     h.decodeBufferSize = quillet::plugins::kDecodeBufferBytes;
-    h.winampWindow = quillet::plugins::CreateWinampWindow(&h.winampWindowProc);
+    h.winampWindow = quillet::plugins::CreateWinampWindow(h.ownerWindow, &h.winampWindowProc);
     h.miniBrowserWindow = miniBrowser;
     h.notifyMessage = notifyMessage;
     h.initialised = true;

@@ -18,18 +18,16 @@ LRESULT WinampWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-HWND CreateWinampWindow(WNDPROC* procedure) {
+HWND CreateWinampWindow(HWND owner, WNDPROC* procedure) {
     WNDCLASS wc{};
     wc.style = kClassStyleParentDC;
     wc.lpfnWndProc = WinampWindowProc;
     wc.lpszClassName = kClassName;
     if (!RegisterClass(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
-    // A hidden top-level pop-up, not a message-only window: FindWindow must see it.
-    // The message layer lists only windows without a parent as top-level, so the
-    // owner is not passed as the parent; the host keeps it and destroys the window
-    // itself at shutdown.
-    HWND window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, nullptr,
-                                 nullptr, nullptr, nullptr);
+    // A hidden top-level pop-up owned by the player's owner, not a message-only
+    // window: FindWindow must see it.
+    HWND window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, owner, nullptr,
+                                 nullptr, nullptr);
     if (!window) {
         UnregisterClass(kClassName, nullptr);
         return nullptr;

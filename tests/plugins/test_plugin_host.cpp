@@ -72,6 +72,7 @@ TEST(PluginHostInit, EmulatedWinampWindowIsFoundUntilShutdown) {
     EXPECT_EQ(r.right - r.left, 25);
     EXPECT_EQ(r.bottom - r.top, 25);
     EXPECT_EQ(GetWindowLong(winamp, GWL_STYLE) & LONG(WS_CHILD), 0);
+    EXPECT_EQ(GetParent(winamp), owner);  // owned by the player's owner
 
     // A plug-in that subclassed the window and never put the procedure back: the
     // host restores its own before destroying the window.
