@@ -1,5 +1,6 @@
 #include "mediainfo/ByteSource.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,21 +23,29 @@ size_t MemorySource::readAt(uint64_t offset, void* out, size_t count) {
     return n;
 }
 
-FileSource::FileSource(const std::string& path) : m_file(std::fopen(path.c_str(), "rb")) {
+FileSource::FileSource(const std::string& path) {
+    // Non-blocking, so that opening a FIFO does not wait for a writer; only regular
+    // files are kept (a folder, a FIFO or a device is not a media file).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
     struct stat st {};
-    if (m_file && fstat(fileno(m_file.get()), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        m_fd = fd;
         m_size = static_cast<uint64_t>(st.st_size);
     } else {
-        m_file.reset();  // a folder or a device is not a media file
+        ::close(fd);
     }
 }
 
+FileSource::~FileSource() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
 size_t FileSource::readAt(uint64_t offset, void* out, size_t count) {
-    if (!m_file || offset >= m_size) return 0;
-    // Positioned reads on the descriptor: one system call per read instead of
-    // a seek and a buffered read (the readers jump between the start and the
-    // end of the file). The stream's own buffer is never used.
-    const int fd = fileno(m_file.get());
+    if (m_fd < 0 || offset >= m_size) return 0;
+    // Positioned reads: one system call per read instead of a seek and a buffered
+    // read (the readers jump between the start and the end of the file).
+    const int fd = m_fd;
     count = static_cast<size_t>(std::min<uint64_t>(count, m_size - offset));
     size_t done = 0;
     while (done < count) {

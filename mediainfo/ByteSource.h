@@ -40,15 +40,15 @@ private:
 class FileSource final : public ByteSource {
 public:
     explicit FileSource(const std::string& path);
-    bool isOpen() const { return m_file != nullptr; }
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    bool isOpen() const { return m_fd >= 0; }
     uint64_t size() const override { return m_size; }
     size_t readAt(uint64_t offset, void* out, size_t count) override;
 
 private:
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> m_file;
+    int m_fd = -1;
     uint64_t m_size = 0;
 };
 

@@ -1,6 +1,7 @@
 // Inspecting files into a TStreamInfo: the media readers for the formats the
 // program reads itself, the audio library (device 0, no sound) for the rest.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -364,6 +365,19 @@ TEST_F(StreamInfoTest, CDTrackOnAListedDrive) {
     EXPECT_FALSE(reader.Read("D:/Track01.cda", info, cd));
     EXPECT_EQ(g_lengthCalls, 1);
     BassCD = saved;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StreamInfoTest, AFifoIsNoMediaFileAndNeverBlocks) {
+    // Nobody writes to the pipe: an open that waited for a writer would hang here.
+    for (const char* name : {"pipe.mp3", "pipe.wav", "pipe.ogg", "pipe.aac", "pipe.wma", "pipe.mod", "pipe.flac"}) {
+        const fs::path path = tmp / name;
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << name;
+        EXPECT_FALSE(reader.Read(path.string(), info, ready)) << name;
+    }
 }
 
 }  // namespace
