@@ -24,6 +24,13 @@ start)
   pactl set-default-sink quillet_sink
   parec -d quillet_sink.monitor --latency-msec=20 --raw >/dev/null 2>&1 &
   echo $! >"$state/parec.pid"
+  # A new null sink starts with about 2 s of latency and takes as long to come down
+  # to what the monitor's reader asks for; sound played before then starts late.
+  for _ in $(seq 100); do
+    latency=$(pactl list sinks 2>/dev/null | awk '/Name: quillet_sink$/ {ours=1} ours && /Latency:/ {print $2; exit}')
+    [[ -n $latency && $latency -lt 100000 ]] && break
+    sleep 0.1
+  done
   for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
   cat <<ENV
 export DISPLAY=$display
