@@ -1,11 +1,6 @@
 // Real sound: plays a 1 kHz tone through the sound server's default output
 // (the PulseAudio null sink of the test services), records the sink's
 // monitor and checks what was heard: level, frequency, length, and a pause.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,68 +8,16 @@
 #include <vector>
 
 #include "tests/audio/AudioTest.h"
-
-extern char** environ;
+#include "tests/common/SinkRecording.h"
 
 using namespace audiotest;
 using namespace std::chrono_literals;
 
 namespace {
 
-constexpr double kRate = 44100;
+using soundtest::kRate;
 constexpr double kToneSeconds = 3.0;
 constexpr double kToneRms = 0.5 / 1.41421356;  // the fixture's sine is at half of full scale
-
-// Records the null sink's monitor with parec while alive.
-class Recorder {
-  public:
-    Recorder() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        const char* sink = std::getenv("PULSE_SINK");
-        const std::string monitor = std::string(sink ? sink : "quillet_sink") + ".monitor";
-        std::vector<std::string> args = {
-            "parec",          "-d",           monitor,       "--latency-msec=20", "--raw",
-            "--format=s16le", "--rate=44100", "--channels=2"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawnp(&m_pid, "parec", &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        m_fd = fds[0];
-        m_reader = std::thread([this] {
-            int16_t buf[4096];
-            ssize_t n;
-            while ((n = read(m_fd, buf, sizeof buf)) > 0) {
-                for (ssize_t i = 0; i + 1 < n / 2; i += 2) m_left.push_back(buf[i] / 32768.0f);
-            }
-        });
-    }
-    // Ends the recording and returns the left channel.
-    std::vector<float> finish() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-        if (m_reader.joinable()) m_reader.join();
-        if (m_fd >= 0) close(m_fd);
-        m_fd = -1;
-        return std::move(m_left);
-    }
-    ~Recorder() { finish(); }
-    bool running() const { return m_pid > 0; }
-
-  private:
-    pid_t m_pid = -1;
-    int m_fd = -1;
-    std::thread m_reader;
-    std::vector<float> m_left;
-};
 
 struct Heard {
     double soundSeconds = 0;  // 10 ms blocks with the tone, in total
@@ -145,7 +88,8 @@ DWORD feedProc(HSTREAM, void* buffer, DWORD length, void* user) {
 // Plays `channel` with a 1 s pause after 1 s, until its end sync; returns
 // what the sink's monitor heard.
 Heard playAndRecord(DWORD channel) {
-    Recorder rec;
+    const char* sink = std::getenv("PULSE_SINK");
+    soundtest::Recorder rec(sink ? sink : "quillet_sink");
     EXPECT_TRUE(rec.running());
     std::this_thread::sleep_for(300ms);
     SyncProbe end;

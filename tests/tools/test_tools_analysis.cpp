@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tools/ToneAnalysis.h"
+#include "tests/common/SinkRecording.h"
 
-using namespace toolstest;
+using namespace soundtest;
 using namespace std::chrono_literals;
 
 namespace {

@@ -11,10 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tools/ToneAnalysis.h"
+#include "tests/common/SinkRecording.h"
 #include "tests/tools/ToolProcess.h"
 
 using namespace toolstest;
+using namespace soundtest;
 using namespace std::chrono_literals;
 
 namespace {
