@@ -1,5 +1,5 @@
-// The 25 spectrum bands: their peaks, their fall, and the notifications while
-// playing.
+// The 25 frequency bands of the level display: their peaks, their fall, and
+// the notifications while playing.
 #include "tests/engine/EngineTest.h"
 
 using namespace enginetest;
