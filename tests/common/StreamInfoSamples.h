@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/StreamInfo.h"
+#include "engine/types/StreamInfo.h"
 
 // Every string holds its field's name, `seed` and characters that need
 // escaping in XML and JSON; every number is distinct from the others and
