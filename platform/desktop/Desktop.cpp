@@ -93,11 +93,11 @@ class BackgroundDrag : public QObject {
                     m_strip->windowHandle()->parent() != nullptr)
                     return false;
                 m_dragging = true;
-                m_grab = me->globalPosition().toPoint() - m_strip->pos();
+                m_grab = me->globalPosition().toPoint() - m_strip->windowHandle()->position();
                 return true;
             case QEvent::MouseMove:
                 if (!m_dragging || !(me->buttons() & Qt::LeftButton)) return false;
-                m_strip->move(me->globalPosition().toPoint() - m_grab);
+                m_strip->windowHandle()->setPosition(me->globalPosition().toPoint() - m_grab);
                 return true;
             case QEvent::MouseButtonRelease:
                 if (!m_dragging || me->button() != Qt::LeftButton) return false;
@@ -287,7 +287,15 @@ HWND Desktop::SetParent(QWidget* child, HWND newParent) {
 BOOL Desktop::SetWindowPos(QWidget* ours, int x, int y, int cx, int cy, UINT flags) {
     if (ours == nullptr) return FALSE;
     if (!(flags & SWP_NOSIZE)) ours->resize(cx, cy);
-    if (!(flags & SWP_NOMOVE)) ours->move(x, y);
+    if (!(flags & SWP_NOMOVE)) {
+        // The window's own position, not QWidget::move's frame position: Qt
+        // takes a parent it did not create for a window manager's frame and
+        // would count our place inside the taskbar twice.
+        if (QWindow* w = ours->windowHandle())
+            w->setPosition(x, y);
+        else
+            ours->move(x, y);
+    }
     if (flags & SWP_SHOWWINDOW) ours->show();
     if (flags & SWP_HIDEWINDOW) ours->hide();
     m_x->sync();

@@ -52,6 +52,8 @@ class Program {
         while (!m_process.canReadLine() && t.elapsed() < timeoutMs) m_process.waitForReadyRead(100);
         return QString::fromUtf8(m_process.readLine()).trimmed();
     }
+    // Waits for the program to end by itself; false when it did not in time.
+    bool finished(int timeoutMs = 10000) { return m_process.waitForFinished(timeoutMs); }
     void kill() {
         m_process.kill();
         m_process.waitForFinished(5000);
@@ -66,6 +68,18 @@ class Program {
   private:
     QProcess m_process;
 };
+
+// A helper program built beside the test.
+inline QString helperPath(const char* name) {
+    return QCoreApplication::applicationDirPath() + "/" + name;
+}
+
+// The window id a helper prints on its first line: "ready 0x<id>".
+inline xcb_window_t readyWindow(Program& p) {
+    const QString line = p.firstLine();
+    EXPECT_TRUE(line.startsWith("ready ")) << line.toStdString();
+    return line.mid(6).toUInt(nullptr, 16);
+}
 
 inline std::unique_ptr<desktop::XConnection> testConnection() {
     auto x = desktop::XConnection::open();

@@ -11,19 +11,9 @@ using quillet::test::Program;
 
 namespace {
 
-QString helper(const char* name) {
-    return QCoreApplication::applicationDirPath() + "/" + name;
-}
-
 // A 1280 x 30 taskbar along the bottom edge whose notification area ends at x = 1100.
 QStringList bottomTaskbar() {
     return {"0", "994", "1280", "30", "1000", "2", "100", "26"};
-}
-
-xcb_window_t readyWindow(Program& p) {
-    const QString line = p.firstLine();
-    EXPECT_TRUE(line.startsWith("ready ")) << line.toStdString();
-    return line.mid(6).toUInt(nullptr, 16);
 }
 
 struct Strip {
@@ -38,8 +28,8 @@ TEST(DesktopFind, StandInTaskbarAndItsNotificationArea) {
     auto d = Desktop::create();
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->FindWindow("Shell_TrayWnd", nullptr), nullptr);
-    Program bar(helper("quillet-test-taskbar"), bottomTaskbar());
-    const xcb_window_t barId = readyWindow(bar);
+    Program bar(test::helperPath("quillet-test-taskbar"), bottomTaskbar());
+    const xcb_window_t barId = test::readyWindow(bar);
     HWND tb = d->FindWindow("Shell_TrayWnd", nullptr);
     ASSERT_NE(tb, nullptr);
     EXPECT_EQ(d->FindWindow("Shell_TrayWnd", nullptr), tb);
@@ -69,8 +59,8 @@ TEST(DesktopDock, StripReparentedIntoTheTaskbarAndBack) {
     auto d = Desktop::create();
     ASSERT_NE(d, nullptr);
     auto x = test::testConnection();
-    Program bar(helper("quillet-test-taskbar"), bottomTaskbar());
-    const xcb_window_t barId = readyWindow(bar);
+    Program bar(test::helperPath("quillet-test-taskbar"), bottomTaskbar());
+    const xcb_window_t barId = test::readyWindow(bar);
     Strip s;
     d->prepareStrip(&s.widget);
     d->setStrip(&s.widget);
@@ -87,7 +77,8 @@ TEST(DesktopDock, StripReparentedIntoTheTaskbarAndBack) {
     ASSERT_TRUE(test::waitFor([&] {
         auto r = x->rectOnScreen(id);
         return x->parent(id) == barId && r && r->left == 1101 && r->top == 994;
-    })) << x->rectOnScreen(id)->left << "," << x->rectOnScreen(id)->top;
+    })) << x->rectOnScreen(id)->left
+        << "," << x->rectOnScreen(id)->top;
     RECT r{};
     ASSERT_TRUE(d->GetWindowRect(&s.widget, &r));
     EXPECT_EQ(r.left, 1101);
@@ -108,8 +99,8 @@ TEST(DesktopDock, StripSurvivesTheTaskbarExiting) {
     d->setStrip(&s.widget);
     s.widget.show();
     {
-        Program bar(helper("quillet-test-taskbar"), bottomTaskbar());
-        readyWindow(bar);
+        Program bar(test::helperPath("quillet-test-taskbar"), bottomTaskbar());
+        test::readyWindow(bar);
         HWND tb = d->FindWindow("Shell_TrayWnd", nullptr);
         ASSERT_NE(tb, nullptr);
         d->SetParent(&s.widget, tb);
@@ -130,8 +121,8 @@ TEST(DesktopDock, StripSurvivesTheTaskbarExiting) {
     EXPECT_EQ(x->parent(id), x->root());
 
     // Docks again into a new taskbar.
-    Program bar(helper("quillet-test-taskbar"), bottomTaskbar());
-    const xcb_window_t barId = readyWindow(bar);
+    Program bar(test::helperPath("quillet-test-taskbar"), bottomTaskbar());
+    const xcb_window_t barId = test::readyWindow(bar);
     HWND tb = d->FindWindow("Shell_TrayWnd", nullptr);
     ASSERT_NE(tb, nullptr);
     d->SetParent(&s.widget, tb);

@@ -1,0 +1,179 @@
+// The mini window docking when the hook library tells it to: a stand-in
+// taskbar placed as the program expects to the pixel, no taskbar, and a
+// taskbar that exits and comes back. Real X server, real hook library, real
+// message queue pumped by Qt.
+#include <QWidget>
+#include <atomic>
+
+#include "DesktopTest.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/hook/Hook.h"
+#include "platform/win/qt/QtFormWindow.h"
+#include "platform/win/qt/QtMessagePump.h"
+#include "shell/TaskbarDock.h"
+
+using namespace quillet;
+using quillet::test::Program;
+
+namespace {
+
+std::atomic<int> g_placements{0};
+TTaskbarDock* g_dock = nullptr;
+
+LRESULT miniProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_USER) {
+        ++g_placements;
+        if (g_dock) g_dock->setPlayerpos();
+        return 0;
+    }
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+class Dock : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        desktop = desktop::Desktop::create();
+        ASSERT_NE(desktop, nullptr);
+        x = test::testConnection();
+        ASSERT_NE(x, nullptr);
+        mini.resize(175, 32);
+        mini.setStyleSheet("background: #306090");
+        playlist.resize(420, 300);
+        desktop->prepareStrip(&mini);
+        dock = std::make_unique<TTaskbarDock>(*desktop, &mini, &playlist);
+        g_dock = dock.get();
+        g_placements = 0;
+        hwnd = win::registerFormWindow(&mini, "TFMain", miniProc);
+        ASSERT_NE(hwnd, nullptr);
+    }
+    void TearDown() override {
+        HookEnd();
+        g_dock = nullptr;
+    }
+
+    xcb_window_t miniId() { return static_cast<xcb_window_t>(mini.winId()); }
+    // The strip is a mapped child of parent at (x, y) on the screen.
+    bool stripAt(xcb_window_t parent, int left, int top) {
+        const auto r = x->rectOnScreen(miniId());
+        return x->parent(miniId()) == parent && x->viewable(miniId()) && r && r->left == left &&
+               r->top == top;
+    }
+    std::string where() {
+        const auto r = x->rectOnScreen(miniId());
+        return "parent " + std::to_string(x->parent(miniId())) + " at " +
+               (r ? std::to_string(r->left) + "," + std::to_string(r->top) : "nowhere");
+    }
+    bool placedAfter(int count) {
+        return test::waitFor([&] { return g_placements >= count; });
+    }
+
+    std::unique_ptr<desktop::Desktop> desktop;
+    std::unique_ptr<desktop::XConnection> x;
+    QWidget mini;
+    QWidget playlist;
+    std::unique_ptr<TTaskbarDock> dock;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(Dock, HorizontalTaskbarRightOfTheNotificationArea) {
+    Program bar(test::helperPath("quillet-test-taskbar"),
+                {"0", "994", "1280", "30", "1000", "2", "100", "26"});
+    const xcb_window_t barId = test::readyWindow(bar);
+    ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
+    ASSERT_TRUE(placedAfter(1));
+    ASSERT_TRUE(test::waitFor([&] { return stripAt(barId, 1101, 994); })) << where();
+    EXPECT_EQ(mini.geometry().topLeft(), QPoint(1101, 0));  // inside the taskbar
+    EXPECT_TRUE(dock->docked());
+    EXPECT_EQ(playlist.pos().y(), 694);
+    EXPECT_EQ(playlist.pos().x() + 420, 1101 + 175);
+
+    // Told again with nothing changed: the same places.
+    playlist.move(10, 10);
+    PostMessage(hwnd, WM_USER, 0, 0);
+    ASSERT_TRUE(placedAfter(2));
+    EXPECT_TRUE(stripAt(barId, 1101, 994)) << where();
+    EXPECT_EQ(playlist.pos(), QPoint(856, 694));
+
+    // The context menu opens at the strip's top-right corner on the screen.
+    EXPECT_EQ(dock->contextMenuPosition(), (TPoint{1276, 994}));
+}
+
+TEST_F(Dock, VerticalTaskbarBelowTheNotificationArea) {
+    Program bar(test::helperPath("quillet-test-taskbar"),
+                {"1220", "0", "60", "1024", "2", "800", "56", "100"});
+    const xcb_window_t barId = test::readyWindow(bar);
+    ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
+    ASSERT_TRUE(placedAfter(1));
+    ASSERT_TRUE(test::waitFor([&] { return stripAt(barId, 1220, 901); })) << where();
+    EXPECT_EQ(mini.geometry().topLeft(), QPoint(0, 901));
+    EXPECT_EQ(playlist.pos(), QPoint(799, 724));
+}
+
+TEST_F(Dock, NoTaskbarNoMessageAndAFloatingStrip) {
+    ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
+    test::settle(600);
+    EXPECT_EQ(g_placements, 0);
+    HookChangeSize(180, 0);
+    test::settle(300);
+    EXPECT_EQ(g_placements, 0);
+
+    dock->setPlayerpos();  // placed anyway: floats instead of closing
+    EXPECT_FALSE(dock->docked());
+    ASSERT_TRUE(test::waitFor([&] { return stripAt(x->root(), 1280 - 175, 1024 - 32); })) << where();
+    EXPECT_EQ(playlist.pos(), QPoint(1280 - 420, 1024 - 32 - 300));
+
+    // Out of the task list and the pager, a utility window, never a dock.
+    const auto states = x->cardinals(miniId(), x->atom("_NET_WM_STATE"));
+    for (const char* s : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"})
+        EXPECT_NE(std::find(states.begin(), states.end(), x->atom(s)), states.end()) << s;
+    const auto types = x->cardinals(miniId(), x->atom("_NET_WM_WINDOW_TYPE"));
+    EXPECT_NE(std::find(types.begin(), types.end(), x->atom("_NET_WM_WINDOW_TYPE_UTILITY")), types.end());
+    EXPECT_EQ(std::find(types.begin(), types.end(), x->atom("_NET_WM_WINDOW_TYPE_DOCK")), types.end());
+}
+
+TEST_F(Dock, FloatingStripIsDraggedByItsBackgroundAndStaysThere) {
+    dock->setPlayerpos();
+    ASSERT_TRUE(test::waitFor([&] { return stripAt(x->root(), 1105, 992); })) << where();
+    Program drag("xdotool", {"mousemove", "1150", "1000",      "sleep", "0.2", "mousedown", "1",
+                             "sleep",     "0.2",  "mousemove", "1100",  "950", "sleep",     "0.2",
+                             "mousemove", "1000", "900",       "sleep", "0.2", "mouseup",   "1"});
+    ASSERT_TRUE(drag.started());
+    // The button must come up before the test ends, or the next press is lost.
+    ASSERT_TRUE(drag.finished());
+    EXPECT_TRUE(test::waitFor([&] { return stripAt(x->root(), 955, 892); }, 8000)) << where();
+    dock->setPlayerpos();  // still no taskbar: it stays where the user put it
+    test::settle(100);
+    EXPECT_TRUE(stripAt(x->root(), 955, 892)) << where();
+}
+
+TEST_F(Dock, TaskbarThatExitsLeavesAFloatingStripThatDocksAgain) {
+    ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
+    {
+        Program bar(test::helperPath("quillet-test-taskbar"),
+                    {"0", "994", "1280", "30", "1000", "2", "100", "26"});
+        const xcb_window_t barId = test::readyWindow(bar);
+        ASSERT_TRUE(placedAfter(1));
+        ASSERT_TRUE(test::waitFor([&] { return stripAt(barId, 1101, 994); })) << where();
+        bar.kill();
+    }
+    ASSERT_TRUE(placedAfter(2));
+    ASSERT_TRUE(test::waitFor([&] { return stripAt(x->root(), 1105, 992); })) << where();
+    EXPECT_FALSE(dock->docked());
+    EXPECT_TRUE(mini.isVisible());
+
+    Program bar(test::helperPath("quillet-test-taskbar"),
+                {"0", "994", "1280", "30", "900", "2", "100", "26"});
+    const xcb_window_t barId = test::readyWindow(bar);
+    ASSERT_TRUE(placedAfter(3));
+    EXPECT_TRUE(test::waitFor([&] { return stripAt(barId, 1001, 994); })) << where();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    win::QtMessagePump pump;
+    return RUN_ALL_TESTS();
+}
+
