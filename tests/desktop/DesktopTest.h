@@ -37,10 +37,12 @@ inline void settle(int ms) {
 // program is ended, so helpers that stop at end of input stop with the test.
 class Program {
   public:
-    Program(const QString& path, const QStringList& args) {
+    // quiet: the program's standard error is dropped (a chatty panel).
+    Program(const QString& path, const QStringList& args, bool quiet = false) {
         m_process.setProgram(path);
         m_process.setArguments(args);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (quiet) m_process.setStandardErrorFile(QProcess::nullDevice());
         m_process.start();
     }
     ~Program() { stop(); }
