@@ -89,6 +89,10 @@ TEST_F(Dock, HorizontalTaskbarRightOfTheNotificationArea) {
     EXPECT_EQ(playlist.pos().y(), 694);
     EXPECT_EQ(playlist.pos().x() + 420, 1101 + 175);
 
+    // Placing itself inside the taskbar is no change of the taskbar: no message.
+    test::settle(400);
+    EXPECT_EQ(g_placements, 1);
+
     // Told again with nothing changed: the same places.
     playlist.move(10, 10);
     PostMessage(hwnd, WM_USER, 0, 0);
@@ -109,6 +113,27 @@ TEST_F(Dock, VerticalTaskbarBelowTheNotificationArea) {
     ASSERT_TRUE(test::waitFor([&] { return stripAt(barId, 1220, 901); })) << where();
     EXPECT_EQ(mini.geometry().topLeft(), QPoint(0, 901));
     EXPECT_EQ(playlist.pos(), QPoint(799, 724));
+}
+
+TEST_F(Dock, NewWidthPlacesAgainAndNothingComesAfterHookEnd) {
+    Program bar(test::helperPath("quillet-test-taskbar"),
+                {"0", "994", "1280", "30", "1000", "2", "100", "26"});
+    test::readyWindow(bar);
+    ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
+    ASSERT_TRUE(placedAfter(1));
+    mini.resize(200, 32);
+    EXPECT_TRUE(HookChangeSize(200, 0));
+    ASSERT_TRUE(placedAfter(2));
+    EXPECT_EQ(playlist.pos().x() + 420, 1101 + 200);
+
+    EXPECT_TRUE(HookEnd());
+    EXPECT_FALSE(HookChangeSize(180, 0));
+    Program other(test::helperPath("quillet-test-taskbar"),
+                  {"0", "0", "1280", "30", "500", "2", "100", "26"});
+    test::readyWindow(other);
+    bar.kill();
+    test::settle(500);
+    EXPECT_EQ(g_placements, 2);
 }
 
 TEST_F(Dock, NoTaskbarNoMessageAndAFloatingStrip) {
