@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -41,8 +43,10 @@ class Program {
     Program(const QString& path, const QStringList& args, bool quiet = false) {
         m_process.setProgram(path);
         m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        if (quiet) m_process.setStandardErrorFile(QProcess::nullDevice());
+        if (quiet)
+            m_process.setStandardErrorFile(QProcess::nullDevice());
+        else
+            m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
     }
     ~Program() { stop(); }
@@ -81,6 +85,20 @@ inline xcb_window_t readyWindow(Program& p) {
     const QString line = p.firstLine();
     EXPECT_TRUE(line.startsWith("ready ")) << line.toStdString();
     return line.mid(6).toUInt(nullptr, 16);
+}
+
+// The colour (0xrrggbb) the screen shows at (x, y), on a 24-bit screen.
+inline std::uint32_t screenPixel(desktop::XConnection& x, int px, int py) {
+    xcb_get_image_reply_t* r = xcb_get_image_reply(
+        x.get(),
+        xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), static_cast<std::int16_t>(px),
+                      static_cast<std::int16_t>(py), 1, 1, ~0u),
+        nullptr);
+    if (r == nullptr) return 0xffffffff;
+    std::uint32_t pixel = 0xffffffff;
+    if (xcb_get_image_data_length(r) >= 4) std::memcpy(&pixel, xcb_get_image_data(r), 4);
+    std::free(r);
+    return pixel & 0xffffff;
 }
 
 inline std::unique_ptr<desktop::XConnection> testConnection() {

@@ -86,6 +86,8 @@ TEST_F(Dock, HorizontalTaskbarRightOfTheNotificationArea) {
     ASSERT_TRUE(test::waitFor([&] { return stripAt(barId, 1101, 994); })) << where();
     EXPECT_EQ(mini.geometry().topLeft(), QPoint(1101, 0));  // inside the taskbar
     EXPECT_TRUE(dock->docked());
+    EXPECT_TRUE(test::waitFor([&] { return test::screenPixel(*x, 1110, 1000) == 0x306090; }));  // drawn
+    EXPECT_EQ(test::screenPixel(*x, 1099, 1000), 0xffffffu);  // the notification area stays visible
     EXPECT_EQ(playlist.pos().y(), 694);
     EXPECT_EQ(playlist.pos().x() + 420, 1101 + 175);
 
@@ -187,6 +189,9 @@ TEST_F(Dock, TaskbarThatExitsLeavesAFloatingStripThatDocksAgain) {
     ASSERT_TRUE(test::waitFor([&] { return stripAt(x->root(), 1105, 992); })) << where();
     EXPECT_FALSE(dock->docked());
     EXPECT_TRUE(mini.isVisible());
+    // Its new window is drawn.
+    EXPECT_TRUE(test::waitFor([&] { return test::screenPixel(*x, 1110, 1000) == 0x306090; }))
+        << std::hex << test::screenPixel(*x, 1110, 1000);
 
     Program bar(test::helperPath("quillet-test-taskbar"),
                 {"0", "994", "1280", "30", "900", "2", "100", "26"});
