@@ -86,9 +86,12 @@ class BackgroundDrag : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != m_strip) return false;
+        const QEvent::Type type = event->type();
+        if (watched != m_strip || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+                                   type != QEvent::MouseButtonRelease))
+            return false;
         auto* me = static_cast<QMouseEvent*>(event);
-        switch (event->type()) {
+        switch (type) {
             case QEvent::MouseButtonPress:
                 if (me->button() != Qt::LeftButton || m_strip->windowHandle() == nullptr ||
                     m_strip->windowHandle()->parent() != nullptr)
