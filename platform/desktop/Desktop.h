@@ -70,8 +70,9 @@ class Desktop {
 
     // Our strip's window state: frameless, always on top, a utility window,
     // out of the task list and the pager (_NET_WM_STATE_SKIP_TASKBAR and
-    // _SKIP_PAGER, set before the window is mapped). Call before the first
-    // show; harmless later.
+    // _SKIP_PAGER, set before the window is mapped), dragged by its background
+    // with the left button while it floats. Call before the first show (a
+    // visible window whose flags change is hidden by Qt).
     void prepareStrip(QWidget* strip);
 
     XConnection& x() { return *m_x; }
