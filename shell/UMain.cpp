@@ -217,6 +217,18 @@ bool TFMain::LoadSkin(const std::string& requested) {
     return false;
 }
 
+bool TFMain::LoadSkinFromMemory(std::string_view archive) {
+    m_skinError.clear();
+    try {
+        if (!SkinZip.openMemory(archive)) throw TSkinError("skin archive: " + SkinZip.error());
+        applySkinArchive();
+        return true;
+    } catch (const TSkinError& e) {
+        m_skinError = e.what();
+        return false;
+    }
+}
+
 void TFMain::applySkinArchive() {
     qxml::Document doc;
     ReadSkinXml(SkinZip, "skin.xml", TSkinText::Mini, doc);

@@ -88,6 +88,9 @@ class TFMain : public QWidget {
     // skin was ever applied (a damaged default.skn at start-up), the built-in
     // archive is applied from memory, so the window never stays blank.
     bool LoadSkin(const std::string& path);
+    // Applies the mini window's section of an archive held in memory, under
+    // the same guard (no message, no fall-back).
+    bool LoadSkinFromMemory(std::string_view archive);
     // Where skin `name` is read from (first data folder that holds it, exact
     // name or else one that differs in letter case); the write folder's path
     // when none holds it.
