@@ -18,7 +18,7 @@
 #include <pugixml.hpp>
 #include <string>
 
-#include "engine/PlayerTypes.h"
+#include "engine/types/PlayerTypes.h"
 #include "platform/win/WinTypes.h"
 #include "platform/zip/ZipReader.h"
 #include "shell/UMyImage.h"
