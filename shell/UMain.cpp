@@ -299,11 +299,12 @@ void TFMain::readBar(pugi::xml_node node, TBar& bar) {
     const QPoint at(clampCoord(bar.rect.x1), clampCoord(bar.rect.y1));
     bar.bar->move(at);
     const int width = ClampSkinSize(std::int64_t(MiniWidth) - bar.rect.x1 - EdgeMargin);
-    const int height = std::min(SkinHeight(bar.rect), kMaxSkinBitmapSide);
+    // No picture is larger than the background: nothing shows beyond it.
+    const int height = std::min(SkinHeight(bar.rect), m_background.height());
 
     const std::string barImage = RequiredAttribute(node, "bar_image");
     if (barImage.empty()) {
-        bar.bar->Picture = QImage(std::min(width, kMaxSkinBitmapSide), height, QImage::Format_RGB32);
+        bar.bar->Picture = QImage(std::min(width, m_background.width()), height, QImage::Format_RGB32);
         drawBarBackground(bar.bar);
     } else {
         bar.bar->Picture = ReadSkinBitmap(SkinZip, barImage);
@@ -382,10 +383,10 @@ void TFMain::ApplyButtonSettings() {
     resize(MiniWidth, height());
 
     const int progressWidth = MiniWidth - imgProgress->x() - EdgeMargin;
-    if (progressWidth > 0) imgProgress->SetPictureWidth(std::min(progressWidth, kMaxSkinBitmapSide));
+    if (progressWidth > 0) imgProgress->SetPictureWidth(std::min(progressWidth, m_background.width()));
     DrawProgress(m_position, m_length);
     if (std::int64_t(m_volume->rect.x1) + EdgeMargin < MiniWidth)
-        imgVol->SetPictureWidth(std::min(MiniWidth - m_volume->rect.x1 - EdgeMargin, kMaxSkinBitmapSide));
+        imgVol->SetPictureWidth(std::min(MiniWidth - m_volume->rect.x1 - EdgeMargin, m_background.width()));
     DrawVolume(m_volumeLevel);
     if (OnMiniWidthChanged) OnMiniWidthChanged(MiniWidth);
 }

@@ -118,7 +118,7 @@ class TFMain : public QWidget {
     void SetVisMode(int mode);
 
     const QImage& Background() const { return m_background; }
-    // The panel's composed frame (panel width x H + 1).
+    // The panel's composed frame: panel width x H + 1, cut to the background.
     const QImage& SpectrumFrame() const { return m_spectrumWork; }
     const QImage& SpectrumGradient() const { return m_gradient; }
 
