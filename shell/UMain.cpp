@@ -50,7 +50,6 @@ struct TFMain::TBar {
     TSkinPicture* bar;
     TSkinImage* thumb;
     TSkinPicture* fill;
-    QAction* menu;
     TRect rect;
     bool thumbPresent = false;
 };
@@ -154,8 +153,8 @@ TFMain::TFMain(const TUserFolders& folders, QWidget* parent)
     miVol = checkItem(this, "显示声音大小控制");
     miBtnvisible = new QAction(this);
 
-    m_progress = std::make_unique<TBar>(TBar{imgProgress, btnthumb, imgProgFill, miProgress, {}});
-    m_volume = std::make_unique<TBar>(TBar{imgVol, btnvthumb, imgvolFill, miVol, {}});
+    m_progress = std::make_unique<TBar>(TBar{imgProgress, btnthumb, imgProgFill, {}});
+    m_volume = std::make_unique<TBar>(TBar{imgVol, btnvthumb, imgvolFill, {}});
     SetVisMode(0);
 }
 
@@ -189,38 +188,30 @@ bool TFMain::LoadSkin(const std::string& requested) {
     if (!std::filesystem::is_regular_file(path, ec)) {
         const std::string text = path + " 不存在, 使用默认皮肤";
         MessageBox(Handle, text.c_str(), "Quillet", MB_ICONINFORMATION);
-        std::string error;
-        ExtractDefaultSkin(SkinsWriteFolder(), &error);
+        ExtractDefaultSkin(SkinsWriteFolder());
         path = SkinPath(kDefaultSkinName);
         CurrentSkinName = kDefaultSkinName;
     }
-    m_skinError.clear();
-    try {
-        if (!SkinZip.openFile(path)) throw TSkinError(path + ": " + SkinZip.error());
-        applySkinArchive();
-        return true;
-    } catch (const TSkinError& e) {
-        m_skinError = e.what();
-    }
+    if (applyOpenedArchive(SkinZip.openFile(path), path)) return true;
     if (m_skinApplied) return false;
     // Nothing was ever applied: a blank, unreachable strip is worse than the
     // built-in look.
+    const std::string failure = m_skinError;
     const QByteArray& builtin = BuiltinSkinArchive();
-    try {
-        if (!SkinZip.openMemory(std::string_view(builtin.constData(), size_t(builtin.size()))))
-            throw TSkinError("built-in skin: " + SkinZip.error());
-        CurrentSkinName = kDefaultSkinName;
-        applySkinArchive();
-    } catch (const TSkinError& e) {
-        m_skinError += std::string("; ") + e.what();
-    }
+    CurrentSkinName = kDefaultSkinName;
+    LoadSkinFromMemory(std::string_view(builtin.constData(), size_t(builtin.size())));
+    m_skinError = failure;
     return false;
 }
 
 bool TFMain::LoadSkinFromMemory(std::string_view archive) {
+    return applyOpenedArchive(SkinZip.openMemory(archive), "skin archive");
+}
+
+bool TFMain::applyOpenedArchive(bool opened, const std::string& source) {
     m_skinError.clear();
     try {
-        if (!SkinZip.openMemory(archive)) throw TSkinError("skin archive: " + SkinZip.error());
+        if (!opened) throw TSkinError(source + ": " + SkinZip.error());
         applySkinArchive();
         return true;
     } catch (const TSkinError& e) {
@@ -308,11 +299,12 @@ void TFMain::readBar(pugi::xml_node node, TBar& bar) {
     const QPoint at(clampCoord(bar.rect.x1), clampCoord(bar.rect.y1));
     bar.bar->move(at);
     const int width = ClampSkinSize(std::int64_t(MiniWidth) - bar.rect.x1 - EdgeMargin);
-    const int height = std::min(SkinHeight(bar.rect), kMaxSkinBitmapSide);
+    // No picture is larger than the background: nothing shows beyond it.
+    const int height = std::min(SkinHeight(bar.rect), m_background.height());
 
     const std::string barImage = RequiredAttribute(node, "bar_image");
     if (barImage.empty()) {
-        bar.bar->Picture = QImage(std::min(width, kMaxSkinBitmapSide), height, QImage::Format_RGB32);
+        bar.bar->Picture = QImage(std::min(width, m_background.width()), height, QImage::Format_RGB32);
         drawBarBackground(bar.bar);
     } else {
         bar.bar->Picture = ReadSkinBitmap(SkinZip, barImage);
@@ -391,10 +383,10 @@ void TFMain::ApplyButtonSettings() {
     resize(MiniWidth, height());
 
     const int progressWidth = MiniWidth - imgProgress->x() - EdgeMargin;
-    if (progressWidth > 0) imgProgress->SetPictureWidth(std::min(progressWidth, kMaxSkinBitmapSide));
+    if (progressWidth > 0) imgProgress->SetPictureWidth(std::min(progressWidth, m_background.width()));
     DrawProgress(m_position, m_length);
     if (std::int64_t(m_volume->rect.x1) + EdgeMargin < MiniWidth)
-        imgVol->SetPictureWidth(std::min(MiniWidth - m_volume->rect.x1 - EdgeMargin, kMaxSkinBitmapSide));
+        imgVol->SetPictureWidth(std::min(MiniWidth - m_volume->rect.x1 - EdgeMargin, m_background.width()));
     DrawVolume(m_volumeLevel);
     if (OnMiniWidthChanged) OnMiniWidthChanged(MiniWidth);
 }

@@ -118,7 +118,7 @@ class TFMain : public QWidget {
     void SetVisMode(int mode);
 
     const QImage& Background() const { return m_background; }
-    // The panel's composed frame (panel width x H + 1).
+    // The panel's composed frame: panel width x H + 1, cut to the background.
     const QImage& SpectrumFrame() const { return m_spectrumWork; }
     const QImage& SpectrumGradient() const { return m_gradient; }
 
@@ -183,7 +183,12 @@ class TFMain : public QWidget {
 
   private:
     struct TBar;
-    void applySkinArchive();  // throws TSkinError
+    // The mini window's section of the archive SkinZip holds; throws
+    // TSkinError at the first failing step.
+    void applySkinArchive();
+    // applySkinArchive under the guard; `opened` tells whether SkinZip could
+    // open the archive named `source`.
+    bool applyOpenedArchive(bool opened, const std::string& source);
     void readBar(pugi::xml_node node, TBar& bar);
     void drawBarBackground(TSkinPicture* bar);
     void drawSpectrumBars(const TBandOut& bands);

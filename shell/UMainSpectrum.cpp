@@ -38,9 +38,11 @@ void TFMain::SetVisMode(int mode) {
 
 void TFMain::PrepareSpectrum() {
     const int h = std::clamp(SpectrumHeight, 0, kMaxSkinBitmapSide);
-    const int w = std::min(pVis->width(), kMaxSkinBitmapSide);
     pVis->resize(pVis->width(), h + 1);
-    m_spectrumBackground = QImage(w, h + 1, QImage::Format_RGB32);
+    // The panel's bitmaps end where the background ends: nothing beyond it
+    // is ever visible, so an absurd panel costs no more than the window.
+    const int w = std::min(pVis->width(), m_background.width());
+    m_spectrumBackground = QImage(w, std::min(h + 1, m_background.height()), QImage::Format_RGB32);
     m_spectrumBackground.fill(Qt::black);
     CopyImageRect(m_spectrumBackground, QPoint(0, 0), m_background,
                   QRect(pVis->pos(), m_spectrumBackground.size()));

@@ -173,7 +173,8 @@ bool ExtractDefaultSkin(const std::string& skinsFolder, std::string* error) {
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
         std::string old;
-        if (readFile(path, old) && old == bytes) return true;
+        if (std::filesystem::file_size(path, ec) == bytes.size() && readFile(path, old) && old == bytes)
+            return true;
         qxml::moveAside(path);
     }
     return qxml::writeFileAtomically(path, bytes, error);

@@ -91,6 +91,15 @@ TEST(SkinReader, PaletteBitmapDecodesToItsColours) {
     EXPECT_NE(Rgb(bar, 1, 10), 0xFF00FFu);
 }
 
+TEST(SkinReader, PixelReadsAtSkinCoordinatesStayInTheImage) {
+    QImage image = Solid(3, 2, qRgb(1, 1, 1));
+    image.setPixel(2, 1, qRgb(9, 9, 9));
+    image.setPixel(0, 0, qRgb(5, 5, 5));
+    EXPECT_EQ(ClampedPixel(image, 1000, 2000000000) & 0xFFFFFF, 0x090909u);
+    EXPECT_EQ(ClampedPixel(image, -7, -1) & 0xFFFFFF, 0x050505u);
+    EXPECT_EQ(ClampedPixel(QImage(), 1, 1) & 0xFFFFFF, 0u);
+}
+
 TEST(SkinReader, PlaylistSectionOfTheBuiltinSkin) {
     const auto zip = OpenBuiltin();
     TPlaylistSkin skin;
