@@ -3,8 +3,8 @@
 // float when the desktop has no taskbar. The geometry is Docking.h's; the
 // windows are reached through platform/desktop.
 //
-// User-interface thread only. The mini window must have been prepared with
-// Desktop::prepareStrip before it is first shown.
+// User-interface thread only. Without a Desktop (not on X11: a Wayland session,
+// the offscreen platform) the strip always floats, placed through Qt alone.
 #pragma once
 
 #include <QPointer>
@@ -15,12 +15,16 @@
 
 class TTaskbarDock {
   public:
-    TTaskbarDock(quillet::desktop::Desktop& desktop, QWidget* mini, QWidget* playlist);
+    // desktop may be nullptr; it must outlive this object. Prepares the mini
+    // window as a floating strip (frameless, on top, out of the task list):
+    // construct before the mini window is first shown.
+    TTaskbarDock(quillet::desktop::Desktop* desktop, QWidget* mini, QWidget* playlist);
 
     // The mini window places itself: docked right of (below) the taskbar's
     // notification area, the playlist window beside the taskbar. Without a
-    // taskbar or its notification area the strip floats instead (a strip that
-    // already floats stays where the user left it); the program goes on.
+    // taskbar or its notification area the strip floats instead, at the
+    // bottom-right of the work area (a strip that already floats stays where
+    // the user left it); the program goes on.
     void setPlayerpos();
 
     bool docked() const { return m_docked; }
@@ -33,8 +37,9 @@ class TTaskbarDock {
 
   private:
     void floatStrip();
+    TRect workArea();
 
-    quillet::desktop::Desktop& m_desktop;
+    quillet::desktop::Desktop* m_desktop;
     QPointer<QWidget> m_mini;
     QPointer<QWidget> m_playlist;
     TRect m_taskbarRect;

@@ -16,6 +16,7 @@ struct Desktop::Shared {
     std::atomic<int> stripWidth{0};
     std::atomic<int> stripHeight{0};
     std::atomic<std::uint32_t> stripWindow{XCB_NONE};
+    OwnWindows own() const;
 };
 
 namespace {
@@ -85,9 +86,12 @@ class BackgroundDrag : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != m_strip) return false;
+        const QEvent::Type type = event->type();
+        if (watched != m_strip || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+                                   type != QEvent::MouseButtonRelease))
+            return false;
         auto* me = static_cast<QMouseEvent*>(event);
-        switch (event->type()) {
+        switch (type) {
             case QEvent::MouseButtonPress:
                 if (me->button() != Qt::LeftButton || m_strip->windowHandle() == nullptr ||
                     m_strip->windowHandle()->parent() != nullptr)
@@ -138,10 +142,14 @@ void Desktop::setStrip(QWidget* strip) {
     }
 }
 
-OwnWindows Desktop::own() const {
+OwnWindows Desktop::Shared::own() const {
     OwnWindows own;
-    if (m_shared->stripWindow) own.windows.insert(m_shared->stripWindow);
+    if (const std::uint32_t w = stripWindow) own.windows.insert(w);
     return own;
+}
+
+OwnWindows Desktop::own() const {
+    return m_shared->own();
 }
 
 HWND Desktop::handleFor(xcb_window_t window, const char* className, bool trayOfPanel) {
@@ -149,12 +157,7 @@ HWND Desktop::handleFor(xcb_window_t window, const char* className, bool trayOfP
     if (trayOfPanel) {
         auto shared = m_shared;
         surface = std::make_shared<PanelTraySurface>(
-            m_x, window,
-            [shared] {
-                OwnWindows own;
-                if (shared->stripWindow) own.windows.insert(shared->stripWindow);
-                return own;
-            },
+            m_x, window, [shared] { return shared->own(); },
             [shared] {
                 return std::pair<int, int>{shared->stripWidth, shared->stripHeight};
             });

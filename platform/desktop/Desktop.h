@@ -52,8 +52,9 @@ class Desktop {
     // Makes newParent (a handle from FindWindow) the parent of our window, or
     // with nullptr the root again (a top-level window). Returns the previous
     // parent's handle (nullptr: the root). A window whose parent was destroyed
-    // (a panel that exited) is given a new native window first. FALSE-like
-    // nullptr with child unchanged when newParent is gone.
+    // (a panel that exited) is given a new native window first. When newParent
+    // is gone the window is left as it is, nullptr is returned and the error
+    // code is ERROR_INVALID_WINDOW_HANDLE; GetParent tells the outcome.
     HWND SetParent(QWidget* child, HWND newParent);
     // The handle of the foreign window our window is docked in, nullptr when it
     // is top-level (or its parent is gone).
@@ -69,8 +70,9 @@ class Desktop {
 
     // Our strip's window state: frameless, always on top, a utility window,
     // out of the task list and the pager (_NET_WM_STATE_SKIP_TASKBAR and
-    // _SKIP_PAGER, set before the window is mapped). Call before the first
-    // show; harmless later.
+    // _SKIP_PAGER, set before the window is mapped), dragged by its background
+    // with the left button while it floats. Call before the first show (a
+    // visible window whose flags change is hidden by Qt).
     void prepareStrip(QWidget* strip);
 
     XConnection& x() { return *m_x; }

@@ -111,6 +111,14 @@ void TaskbarWatcher::run() {
     std::optional<Clock::time_point> due = Clock::now() + kFirstLook;
     bool force = false;
     while (!m_stop) {
+        // Events read while waiting for a reply sit in xcb's queue, where
+        // poll() does not see them: take them first.
+        bool changed = false;
+        while (xcb_generic_event_t* e = xcb_poll_for_queued_event(m_x->get())) {
+            changed = true;
+            std::free(e);
+        }
+        if (changed && !due) due = Clock::now() + kSettle;
         int timeout = -1;
         if (due) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*due - Clock::now());
@@ -128,7 +136,6 @@ void TaskbarWatcher::run() {
                 due = Clock::now();
             }
         }
-        bool changed = false;
         while (xcb_generic_event_t* e = xcb_poll_for_event(m_x->get())) {
             changed = true;
             std::free(e);

@@ -41,8 +41,7 @@ class Dock : public ::testing::Test {
         mini.resize(175, 32);
         mini.setStyleSheet("background: #306090");
         playlist.resize(420, 300);
-        desktop->prepareStrip(&mini);
-        dock = std::make_unique<TTaskbarDock>(*desktop, &mini, &playlist);
+        dock = std::make_unique<TTaskbarDock>(desktop.get(), &mini, &playlist);
         g_dock = dock.get();
         g_placements = 0;
         hwnd = win::registerFormWindow(&mini, "TFMain", miniProc);
@@ -84,7 +83,8 @@ TEST_F(Dock, HorizontalTaskbarRightOfTheNotificationArea) {
     ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
     ASSERT_TRUE(placedAfter(1));
     ASSERT_TRUE(test::waitFor([&] { return stripAt(barId, 1101, 994); })) << where();
-    EXPECT_EQ(mini.geometry().topLeft(), QPoint(1101, 0));  // inside the taskbar
+    EXPECT_TRUE(
+        test::waitFor([&] { return mini.geometry().topLeft() == QPoint(1101, 0); }));  // in the taskbar
     EXPECT_TRUE(dock->docked());
     EXPECT_TRUE(test::waitFor([&] { return test::screenPixel(*x, 1110, 1000) == 0x306090; }));  // drawn
     EXPECT_EQ(test::screenPixel(*x, 1099, 1000), 0xffffffu);  // the notification area stays visible
@@ -113,7 +113,7 @@ TEST_F(Dock, VerticalTaskbarBelowTheNotificationArea) {
     ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
     ASSERT_TRUE(placedAfter(1));
     ASSERT_TRUE(test::waitFor([&] { return stripAt(barId, 1220, 901); })) << where();
-    EXPECT_EQ(mini.geometry().topLeft(), QPoint(0, 901));
+    EXPECT_TRUE(test::waitFor([&] { return mini.geometry().topLeft() == QPoint(0, 901); }));
     EXPECT_EQ(playlist.pos(), QPoint(799, 724));
 }
 

@@ -85,9 +85,14 @@ int main(void) {
             fflush(stdout);
             announced = 1;
         }
-        if (poll(fds, 2, docked ? -1 : 100) < 0) continue;
-        xcb_generic_event_t* e;
-        while ((e = xcb_poll_for_event(c)) != NULL) {
+        // Events read during the requests above wait in xcb's queue, unseen by poll().
+        xcb_generic_event_t* e = xcb_poll_for_queued_event(c);
+        fds[1].revents = 0;
+        if (e == NULL) {
+            if (poll(fds, 2, docked ? -1 : 100) < 0) continue;
+            e = xcb_poll_for_event(c);
+        }
+        for (; e != NULL; e = xcb_poll_for_event(c)) {
             const int type = e->response_type & 0x7f;
             if (type == XCB_CLIENT_MESSAGE) {
                 const xcb_client_message_event_t* m = (const xcb_client_message_event_t*)e;
