@@ -132,8 +132,12 @@ TEST_F(EngineTest, PositionFollowsTheClockAndNeverGoesNegative) {
 
 TEST_F(EngineTest, SeeksWithinTheStreamOnly) {
     openAndPlay(writeSineWav("long.wav", 10.0));
-    engine->SetPosition(20000);  // beyond the length: ignored
-    EXPECT_LT(engine->Position(), 1000u);
+    pumpFor(300);
+    const uint32_t before = engine->Position();
+    engine->SetPosition(20000);  // beyond the length: ignored, without a fade
+    EXPECT_FALSE(engine->Fading());
+    EXPECT_FALSE(engine->Muted());
+    EXPECT_NEAR(double(engine->Position()), double(before), 150.0);
     engine->SetPosition(6000);
     EXPECT_EQ(engine->Mode(), plmPlaying);
     pumpFor(200);
