@@ -681,11 +681,16 @@ void TVAVIVerovu::EnableSpectrumTimer(bool enable) {
 }
 
 void TVAVIVerovu::UpdateBands(const float* fft, bool ok) {
+    if (!ok) {
+        // No spectrum from the output: there is nothing to show, not a quiet moment.
+        ZeroBands();
+        return;
+    }
     int bin = 1;
     for (int band = 0; band < 25; ++band) {
         float peak = 0;
         for (; bin <= kBandUpperBin[band]; ++bin)
-            if (ok && fft[bin] > peak) peak = fft[bin];
+            if (fft[bin] > peak) peak = fft[bin];
         const double scaled = std::round((1.0 + 0.15 * band) * double(peak) * 80.0);
         const uint16_t fresh = uint16_t(std::min(scaled, 65535.0));
         uint16_t& level = m_bandOut[size_t(band)];
