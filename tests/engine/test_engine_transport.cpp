@@ -1,6 +1,7 @@
 // Opening, playing, pausing, seeking and the end of a track, with the events they
 // fire, on device 0 through the fed output (the default) and in single-channel mode.
 #include <cmath>
+#include <cstdio>
 
 #include "engine/Dynamic_Bass.h"
 #include "platform/win/MessageLayer.h"
@@ -39,6 +40,22 @@ TEST_F(EngineTest, OpeningFiresStandbyThenReadyAndStripsQuotes) {
     EXPECT_EQ(events, (Events{"plmReady>plmStandby", "plmStandby>plmReady"}));
     EXPECT_EQ(engine->StreamName(), b);
     EXPECT_EQ(engine->PlayLength(), 1000u);
+}
+
+TEST_F(EngineTest, StreamInfoOfTheOpenStreamIsTheEnginesRecord) {
+    const std::string open = writeSineWav("open.wav", 1.0), other = writeSineWav("other.wav", 2.0);
+    ASSERT_TRUE(engine->Open(open));
+    // Gone from the disk: only the engine's own record can answer for it now.
+    ASSERT_EQ(std::remove(open.c_str()), 0);
+    TStreamInfo info;
+    EXPECT_TRUE(engine->GetStreamInfo(open, info));
+    EXPECT_EQ(info, engine->StreamInfo());
+    EXPECT_EQ(info.Duration, 1000u);
+    EXPECT_TRUE(engine->GetStreamInfo(other, info));  // any other name is inspected
+    EXPECT_EQ(info.FileName, other);
+    EXPECT_EQ(info.Duration, 2000u);
+    engine->Close();
+    EXPECT_FALSE(engine->GetStreamInfo(open, info));  // no longer open: inspected, and gone
 }
 
 TEST_F(EngineTest, RefusesWhatItCannotOpenAndKeepsTheOpenStream) {
