@@ -7,7 +7,6 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 fuzz_seconds=${QUILLET_FUZZ_SECONDS:-5}
-export LSAN_OPTIONS="suppressions=$here/fuzz/lsan.supp:print_suppressions=0"
 
 bash scripts/deps.sh || exit 1
 
