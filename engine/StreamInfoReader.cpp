@@ -169,13 +169,7 @@ bool readMPEG(TMPEGaudio& mpeg, const std::string& name, TStreamInfo& info) {
     return true;
 }
 
-bool readOgg(TOggVorbis& ogg, const std::string& name, TStreamInfo& info) {
-    if (!ogg.ReadFromFile(name) || !ogg.valid()) return false;
-    info.FileSize = clampSigned(ogg.fileSize());
-    info.SampleRate = clampSigned(ogg.sampleRate());
-    info.BitRate = ogg.bitRate();
-    info.Duration = msOf(ogg.duration());
-    info.Channels = ogg.channels();
+void takeOggTags(const TOggVorbis& ogg, TStreamInfo& info) {
     info.Title = ogg.title();
     info.Artist = ogg.artist();
     info.Album = ogg.album();
@@ -183,7 +177,32 @@ bool readOgg(TOggVorbis& ogg, const std::string& name, TStreamInfo& info) {
     info.Genre = ogg.genre();
     info.Track = ogg.track();
     info.Comment = ogg.comment();
+}
+
+bool readOgg(TOggVorbis& ogg, const std::string& name, TStreamInfo& info) {
+    if (!ogg.ReadFromFile(name) || !ogg.valid()) return false;
+    info.FileSize = clampSigned(ogg.fileSize());
+    info.SampleRate = clampSigned(ogg.sampleRate());
+    info.BitRate = ogg.bitRate();
+    info.Duration = msOf(ogg.duration());
+    info.Channels = ogg.channels();
+    takeOggTags(ogg, info);
     info.Format = BASS_CTYPE_STREAM_OGG;
+    return true;
+}
+
+bool readByLibrary(const std::string& name, TStreamInfo& info, const TStreamInfoContext& context);
+
+// An Ogg Vorbis stream the header reader does not take (one of 0.1 s or less, or
+// of a channel count it does not know) still plays: the library decides, and the
+// reader's comments, when it found them, are kept.
+bool readOggByLibrary(const TOggVorbis& ogg, const std::string& name, TStreamInfo& info,
+                      const TStreamInfoContext& context) {
+    if (!readByLibrary(name, info, context) || info.Format != BASS_CTYPE_STREAM_OGG) {
+        info = TStreamInfo(name);
+        return false;
+    }
+    takeOggTags(ogg, info);
     return true;
 }
 
@@ -336,7 +355,7 @@ bool TStreamInfoReader::Read(const std::string& name, TStreamInfo& info, const T
     } else if (ext == ".MP1" || ext == ".MP2" || ext == ".MP3") {
         result = readMPEG(r.mpeg, name, info);
     } else if (ext == ".OGG") {
-        result = readOgg(r.ogg, name, info);
+        result = readOgg(r.ogg, name, info) || readOggByLibrary(r.ogg, name, info, ctx);
     } else if (ext == ".AAC") {
         result = readAAC(r.aac, name, info);
     } else if (ext == ".WMA" || ext == ".ASF") {
