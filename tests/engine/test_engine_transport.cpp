@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/win/MessageLayer.h"
 #include "plugins/PluginHost.h"
 #include "tests/engine/EngineTest.h"
