@@ -22,8 +22,7 @@ std::string jsonString(std::string_view text);
 std::string hexBytes(std::string_view bytes);
 
 // One JSON object on one line (no line break at the end), keys in this order:
-// path, ok, FileName, FileSize, SampleRate, BitRate, BitsPerSample, Duration,
-// Channels, Format, Title, Artist, Album, Year, Genre, GenreID, Track, Comment,
+// path, ok, then every field under its name in kStreamInfoFields' order, then
 // path_bytes (the path's exact bytes, hexBytes).
 std::string streamInfoJson(std::string_view path, bool ok, const TStreamInfo& info);
 

@@ -8,7 +8,8 @@
 // rounds the last bit by its history). The length is exact: a file with a
 // Xing/Info/VBRI header takes it from there, unless the caller asks for a
 // prescan (kStreamPrescan, which also finds the true end of a truncated
-// file); a file without one is scanned when it is opened. The first seek of
+// file); a file without one is scanned when it is opened (a stream still
+// arriving is not: its length is the estimate). The first seek of
 // an unscanned stream scans the file once so that a seek beyond the true end
 // fails.
 //
