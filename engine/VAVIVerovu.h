@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/PlayerTypes.h"
-#include "engine/StreamInfo.h"
+#include "engine/types/PlayerTypes.h"
+#include "engine/types/StreamInfo.h"
 #include "engine/StreamInfoReader.h"
 #include "engine/Translation.h"
 #include "platform/audio/bass.h"

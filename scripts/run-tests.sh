@@ -2,7 +2,8 @@
 # Installs what is needed, builds every configuration and runs the whole test
 # suite: the normal and the address/undefined-sanitizer builds run every test,
 # the thread-sanitizer build runs the threaded tests, and every fuzz harness is
-# built with clang and run briefly. Exits non-zero on any failure.
+# built with clang and run briefly; first, scripts/check-layers.py checks that
+# every include goes down the layers. Exits non-zero on any failure.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -30,6 +31,13 @@ run_ctest() {  # run_ctest BUILD_DIR [ctest args...]
   fi
   ((rc == 0)) || status=1
 }
+
+echo "=== layer check"
+if python3 scripts/check-layers.py; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); status=1
+fi
 
 for config in release asan; do
   echo "=== build $config"

@@ -1,7 +1,7 @@
 // The run-time binding: a library is used all or nothing.
 #include <gtest/gtest.h>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 
 namespace {
 
