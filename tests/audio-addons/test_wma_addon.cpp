@@ -72,6 +72,20 @@ TEST_F(WmaAddon, OpensWmaFilesOfBothEncoderVersionsAsWmaChannels) {
     }
 }
 
+TEST_F(WmaAddon, Mp3InAnAsfContainerIsItsOwnChannelType) {
+    ASSERT_NE(open(wma("mp3-in-asf.asf")), 0u) << BASS_ErrorGetCode();
+    BASS_CHANNELINFO ci{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(handle, &ci));
+    EXPECT_EQ(ci.ctype, DWORD(BASS_CTYPE_STREAM_WMA_MP3));
+    EXPECT_EQ(ci.chans, 1u);
+    EXPECT_NEAR(lengthSeconds(), 1.0, 0.1);
+    const auto samples = addontest::decodeAll(handle);
+    ASSERT_GT(samples.size(), 35280u);
+    // The middle of the tone, away from the encoder's delay at the start.
+    const std::vector<int16_t> middle(samples.begin() + 8820, samples.begin() + 35280);
+    EXPECT_NEAR(addontest::sineFrequency(middle, 1, 44100), 1000, 10);
+}
+
 TEST_F(WmaAddon, LengthIsTheTrueOneNotTheFileSizeEstimate) {
     for (const Encoded& e : kEncoded) {
         SCOPED_TRACE(e.file);
