@@ -174,7 +174,7 @@ TEST(CdDrives, ReadsTheKernelsListInDeviceOrder) {
     const std::string info =
         "CD-ROM information, Id: cdrom.c 3.20 2003/12/17\n\n"
         "drive name:\t\tsr10\tsr1\tsr0\n"
-        "drive speed:\t\t0\t24\t48\n"
+        "drive speed:\t\t-4\t24\t48\n"
         "Can open tray:\t\t1\t0\t1\n"
         "Can lock tray:\t\t1\t1\t0\n"
         "Can write CD-R:\t\t0\t1\t0\n"
@@ -187,6 +187,7 @@ TEST(CdDrives, ReadsTheKernelsListInDeviceOrder) {
     EXPECT_EQ(drives[0].vendor, "VENDOR");
     EXPECT_EQ(drives[1].product, "Model sr1");
     EXPECT_EQ(drives[0].maxSpeedKBs, 48u * 176u);
+    EXPECT_EQ(drives[2].maxSpeedKBs, 0u);  // a negative speed is none
     EXPECT_TRUE(drives[0].canOpen);
     EXPECT_FALSE(drives[0].canLock);
     EXPECT_EQ(drives[1].rwflags, DWORD(BASS_CD_RWFLAG_READCDR | BASS_CD_RWFLAG_WRITECDR));

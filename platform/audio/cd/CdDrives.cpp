@@ -15,6 +15,8 @@ namespace {
 constexpr size_t kMaxProcInfo = 64 * 1024;
 // CD speed factor 1x in kB/s.
 constexpr uint32_t kSpeed1xKBs = 176;
+// No drive reads faster than this factor; a larger number is not a speed.
+constexpr long kMaxSpeed = 1000;
 
 std::string trim(std::string s) {
     const auto notSpace = [](unsigned char c) { return c > ' '; };
@@ -88,7 +90,7 @@ std::vector<Drive> drivesFromProcInfo(std::string_view procInfo, const std::stri
         d.canOpen = flag("Can open tray", i);
         d.canLock = flag("Can lock tray", i);
         if (i < speeds.size())
-            d.maxSpeedKBs = uint32_t(std::min(std::atol(speeds[i].c_str()), 1000L)) * kSpeed1xKBs;
+            d.maxSpeedKBs = uint32_t(std::clamp(std::atol(speeds[i].c_str()), 0L, kMaxSpeed)) * kSpeed1xKBs;
         found.emplace_back(name, std::move(d));
     }
     std::sort(found.begin(), found.end(),
