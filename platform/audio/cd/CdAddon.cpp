@@ -26,10 +26,6 @@ std::string ownPath() {
 
 class Addon {
   public:
-    ~Addon() {
-        if (m_backend) dlclose(m_backend);
-    }
-
     // The drive list, read at the first call and kept: the letters must not
     // move while the program runs.
     const std::vector<qcd::Drive>& drives() {
@@ -51,6 +47,8 @@ class Addon {
         qaudio_set_error(code);
         return nullptr;
     }
+    // The disc-reading half is never unloaded: at exit, this library's
+    // destructors run before the core's, which may still free track channels.
     bool loadBackend() {
         std::call_once(m_backendOnce, [this] {
             const std::string self = ownPath();

@@ -3,7 +3,7 @@
 // It registers one decoder factory. Probing reads a file's first 16 bytes and
 // only an ASF header makes it load the decoding half (libbasswma-ffmpeg.so,
 // which brings FFmpeg), so a start and every non-ASF file cost no more than
-// that. The decoding half stays loaded until this add-on is unloaded.
+// that. The decoding half stays loaded once it is.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,11 +25,10 @@ std::string ownFolder() {
 }
 
 // The decoding half, loaded on first use from this library's own folder.
+// It is never unloaded: at exit, this library's destructors run before the
+// core's, which may still free channels whose decoders live in it.
 class Backend {
   public:
-    ~Backend() {
-        if (m_handle) dlclose(m_handle);
-    }
     bool load() {
         std::call_once(m_once, [this] {
             const std::string path = ownFolder() + QWMA_BACKEND_LIBRARY;
