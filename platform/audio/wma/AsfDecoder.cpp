@@ -65,78 +65,64 @@ struct IoCloser {
 // The bytes of a file or of memory, read by the demuxer through callbacks.
 class Input {
   public:
+    explicit Input(uint64_t size) : m_size(size) {}
     virtual ~Input() = default;
-    virtual int read(uint8_t* buf, int size) = 0;
-    virtual int64_t seek(int64_t offset, int whence) = 0;
-    virtual uint64_t size() const = 0;
+    uint64_t size() const { return m_size; }
 
     static int readCb(void* opaque, uint8_t* buf, int size) {
-        const int n = static_cast<Input*>(opaque)->read(buf, size);
-        return n > 0 ? n : AVERROR_EOF;
+        auto* in = static_cast<Input*>(opaque);
+        const uint64_t left = in->m_size - std::min(in->m_size, in->m_pos);
+        const size_t n =
+            in->readAt(buf, size_t(std::min<uint64_t>(uint64_t(std::max(size, 0)), left)), in->m_pos);
+        in->m_pos += n;
+        return n > 0 ? int(n) : AVERROR_EOF;
     }
     static int64_t seekCb(void* opaque, int64_t offset, int whence) {
         auto* in = static_cast<Input*>(opaque);
-        if (whence & AVSEEK_SIZE) return int64_t(in->size());
-        return in->seek(offset, whence & ~AVSEEK_FORCE);
+        if (whence & AVSEEK_SIZE) return int64_t(in->m_size);
+        const int64_t size = int64_t(in->m_size);
+        whence &= ~AVSEEK_FORCE;
+        const int64_t base = whence == SEEK_SET   ? 0
+                             : whence == SEEK_CUR ? int64_t(in->m_pos)
+                             : whence == SEEK_END ? size
+                                                  : -1;
+        if (base < 0 || (offset > 0 && base > INT64_MAX - offset)) return -1;
+        const int64_t to = base + offset;
+        if (to < 0 || to > size) return -1;
+        in->m_pos = uint64_t(to);
+        return to;
     }
 
-  protected:
-    // The new absolute position, or -1 when it is outside [0, size].
-    int64_t target(int64_t offset, int whence, int64_t pos) const {
-        int64_t base = whence == SEEK_SET   ? 0
-                       : whence == SEEK_CUR ? pos
-                       : whence == SEEK_END ? int64_t(size())
-                                            : -1;
-        if (base < 0) return -1;
-        if ((offset > 0 && base > INT64_MAX - offset)) return -1;
-        const int64_t to = base + offset;
-        return (to < 0 || to > int64_t(size())) ? -1 : to;
-    }
+  private:
+    // Reads `size` bytes (all within the input) at `pos`; returns the count.
+    virtual size_t readAt(uint8_t* buf, size_t size, uint64_t pos) = 0;
+    const uint64_t m_size;
+    uint64_t m_pos = 0;
 };
 
 class FileInput final : public Input {
   public:
-    explicit FileInput(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
+    FileInput(int fd, uint64_t size) : Input(size), m_fd(fd) {}
     ~FileInput() override { ::close(m_fd); }
-    int read(uint8_t* buf, int size) override {
-        const ssize_t n = ::pread(m_fd, buf, size_t(size), off_t(m_pos));
-        if (n <= 0) return 0;
-        m_pos += int64_t(n);
-        return int(n);
-    }
-    int64_t seek(int64_t offset, int whence) override {
-        const int64_t to = target(offset, whence, m_pos);
-        if (to >= 0) m_pos = to;
-        return to;
-    }
-    uint64_t size() const override { return m_size; }
 
   private:
+    size_t readAt(uint8_t* buf, size_t size, uint64_t pos) override {
+        const ssize_t n = ::pread(m_fd, buf, size, off_t(pos));
+        return n > 0 ? size_t(n) : 0;
+    }
     int m_fd;
-    uint64_t m_size;
-    int64_t m_pos = 0;
 };
 
 class MemoryInput final : public Input {
   public:
-    MemoryInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    int read(uint8_t* buf, int size) override {
-        const size_t n = std::min(size_t(size), m_size - size_t(m_pos));
-        std::memcpy(buf, m_data + m_pos, n);
-        m_pos += int64_t(n);
-        return int(n);
-    }
-    int64_t seek(int64_t offset, int whence) override {
-        const int64_t to = target(offset, whence, m_pos);
-        if (to >= 0) m_pos = to;
-        return to;
-    }
-    uint64_t size() const override { return m_size; }
+    MemoryInput(const uint8_t* data, size_t size) : Input(size), m_data(data) {}
 
   private:
+    size_t readAt(uint8_t* buf, size_t size, uint64_t pos) override {
+        std::memcpy(buf, m_data + pos, size);
+        return size;
+    }
     const uint8_t* m_data;
-    size_t m_size;
-    int64_t m_pos = 0;
 };
 
 uint32_t channelTypeOf(AVCodecID id) {
