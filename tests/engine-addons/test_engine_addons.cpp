@@ -84,7 +84,10 @@ TEST_F(EngineAddons, AllFourPresentShowNothing) {
     EXPECT_EQ(s.ready, "1 1 1 1");
     EXPECT_THAT(s.boxes, IsEmpty());
     EXPECT_THAT(s.messages, IsEmpty());
-    EXPECT_THAT(s.drives, IsEmpty());  // this machine has no CD drive
+    if (!fs::exists("/proc/sys/dev/cdrom/info")) {
+        EXPECT_THAT(s.drives, IsEmpty());  // a machine without CD drives
+    }
+        EXPECT_THAT(s.drives, IsEmpty());  // a machine without CD drives
 }
 
 TEST_F(EngineAddons, EachMissingAddOnShowsExactlyItsMessage) {
