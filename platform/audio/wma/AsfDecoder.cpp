@@ -72,8 +72,8 @@ class Input {
     static int readCb(void* opaque, uint8_t* buf, int size) {
         auto* in = static_cast<Input*>(opaque);
         const uint64_t left = in->m_size - std::min(in->m_size, in->m_pos);
-        const size_t n =
-            in->readAt(buf, size_t(std::min<uint64_t>(uint64_t(std::max(size, 0)), left)), in->m_pos);
+        const size_t want = size_t(std::min<uint64_t>(uint64_t(std::max(size, 0)), left));
+        const size_t n = want > 0 ? in->readAt(buf, want, in->m_pos) : 0;
         in->m_pos += n;
         return n > 0 ? int(n) : AVERROR_EOF;
     }
