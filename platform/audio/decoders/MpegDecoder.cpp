@@ -43,6 +43,9 @@ off_t windowSeek(void* handle, off_t offset, int whence) {
     if (whence == SEEK_CUR) {
         base = static_cast<int64_t>(w->in->tell() - w->begin);
     } else if (whence == SEEK_END) {
+        if (w->in->sequential()) {
+            return -1;  // the end of a download is not there yet
+        }
         base = length;
     } else if (whence != SEEK_SET) {
         return -1;
@@ -80,6 +83,10 @@ public:
         if (mpg123_replace_reader_handle(mh, windowRead, windowSeek, nullptr) != MPG123_OK || !openHandle()) {
             return false;
         }
+        if (m_in->sequential() && m_in->size() != InputFile::kUnknownSize) {
+            // The length is then estimated from the announced size.
+            mpg123_set_filesize(mh, static_cast<off_t>(m_layout.audioEnd - m_layout.firstFrame));
+        }
         long rate = 0;
         int channels = 0;
         int encoding = 0;
@@ -102,7 +109,8 @@ public:
 
         // A prescan counts the frames that are really there (a truncated
         // file's info header still declares the whole length).
-        const bool scanned = (flags & codes::kStreamPrescan) != 0 && mpg123_scan(mh) == MPG123_OK;
+        const bool scanned =
+            (flags & codes::kStreamPrescan) != 0 && !m_in->sequential() && mpg123_scan(mh) == MPG123_OK;
         const off_t length = mpg123_length(mh);
         if (length >= 0) {
             m_length = static_cast<uint64_t>(length);
@@ -167,6 +175,9 @@ private:
     }
 
     bool seek(uint64_t frame) override {
+        if (m_in->sequential()) {
+            return false;
+        }
         // The first seek scans the file once: the exact end is then known
         // (even for a truncated file or one without an info header), and the
         // seek index is complete.
