@@ -374,6 +374,25 @@ DWORD fakeTrackLength(DWORD drive, DWORD track) {
     return g_trackBytes;
 }
 
+TEST_F(StreamInfoTest, WmaDurationIsTheTrueLengthWhenTheAddOnIsReady) {
+    // 3 s of sound whose size over the maximum bit rate gives 3.45 s.
+    const std::string name = fixture("wma/tone-wmav2-128k.wma");
+    ASSERT_TRUE(reader.Read(name, info, ready));
+    EXPECT_NEAR(double(info.Duration), 3454.0, 2.0);  // the header reader's estimate
+    EXPECT_EQ(info.Title, "Tone Title");
+
+    const HPLUGIN wma = Bass.BASS_PluginLoad((ExecutableFolder() + kBassWmaLibrary).c_str(), 0);
+    ASSERT_NE(wma, 0u);
+    TStreamInfoContext withWma = ready;
+    withWma.WMAReady = true;
+    ASSERT_TRUE(reader.Read(name, info, withWma));
+    EXPECT_NEAR(double(info.Duration), 3000.0, 50.0);
+    EXPECT_EQ(info.BitRate, 128u);
+    EXPECT_EQ(info.Artist, "Tone Artist");
+    EXPECT_EQ(info.Year, "2024");
+    Bass.BASS_PluginFree(wma);
+}
+
 TEST_F(StreamInfoTest, CDTrackOnAListedDrive) {
     const TBassCDFunctions saved = BassCD;
     BassCD.BASS_CD_GetTrackLength = fakeTrackLength;
