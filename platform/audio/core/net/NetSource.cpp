@@ -11,6 +11,10 @@ namespace {
 // Slack for a decoder's read-ahead beyond the bytes of the frames asked for
 // (an Ogg page, a few MPEG frames and libvorbisfile's read size).
 constexpr uint64_t kReadSlack = 16 * 1024;
+// A read of the stream waits for this many bytes (or the end) rather than
+// return the first few: a decoder recognising its format needs several
+// frames in one look.
+constexpr size_t kMinRead = 16 * 1024;
 
 // An InputFile over a download. The sequential one (the decoder that plays
 // while the file arrives) reports how far it has read; the other reads a
@@ -22,7 +26,7 @@ class NetInput final : public InputFile {
 
     size_t read(void* out, size_t count) override {
         if (count == 0) return 0;
-        const size_t n = m_stream->read(m_pos, out, count);
+        const size_t n = m_stream->read(m_pos, out, count, kMinRead);
         m_pos += n;
         if (m_sequential && m_pos > m_high) {
             m_high = m_pos;

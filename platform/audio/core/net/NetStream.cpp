@@ -234,9 +234,10 @@ ResponseHead NetStream::head() const {
     return m_head;
 }
 
-size_t NetStream::read(uint64_t offset, void* out, size_t count) {
+size_t NetStream::read(uint64_t offset, void* out, size_t count, size_t atLeast) {
+    const uint64_t want = offset + std::clamp<size_t>(atLeast, 1, std::max<size_t>(count, 1));
     std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [&] { return offset < m_base + m_data.size() || m_complete || m_failed || m_abort; });
+    m_cv.wait(lock, [&] { return want <= m_base + m_data.size() || m_complete || m_failed || m_abort; });
     if (m_abort || offset < m_base || offset >= m_base + m_data.size()) return 0;
     const size_t n = std::min<uint64_t>(count, m_base + m_data.size() - offset);
     std::memcpy(out, m_data.data() + (offset - m_base), n);

@@ -61,10 +61,11 @@ class NetStream {
     bool waitHead(int& error);
     ResponseHead head() const;
 
-    // Copies up to `count` bytes at `offset`, waiting until at least one is
-    // there. 0 at the end of the data, after a failure, after abort(), or
-    // when `offset` lies before what is still kept.
-    size_t read(uint64_t offset, void* out, size_t count);
+    // Copies up to `count` bytes at `offset`, waiting until `atLeast` of them
+    // (at least one) are there or the download has ended. 0 at the end of the
+    // data, after a failure, after abort(), or when `offset` lies before what
+    // is still kept.
+    size_t read(uint64_t offset, void* out, size_t count, size_t atLeast = 1);
     // Waits until `offset` bytes have arrived (or the download ended). False
     // when they never will.
     bool waitFor(uint64_t offset);
