@@ -108,6 +108,10 @@ TEST_F(NetStream, AnIcyRadioDecodesWithItsHeadersAndTitles) {
     const char* title = BASS_ChannelGetTags(h, BASS_TAG_META);
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(std::string(title), "StreamTitle='Artist - Song 1';StreamUrl='';");
+    // A text handed out stays as it was while the next titles arrive.
+    EXPECT_GT(decode(h, 2.5), 2.4);
+    EXPECT_NE(std::string(BASS_ChannelGetTags(h, BASS_TAG_META)), std::string(title));
+    EXPECT_EQ(std::string(title), "StreamTitle='Artist - Song 1';StreamUrl='';");
     // The network buffer of a 128 kbit/s stream: three seconds of it.
     EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), 3u * 16000u);
     EXPECT_GE(BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD),
@@ -234,6 +238,8 @@ TEST_F(NetStream, DeadAndRefusingServersFailWithinTheTimeouts) {
         {url("/missing"), BASS_ERROR_FILEOPEN, 3000},
         {"http://127.0.0.1:1/radio", BASS_ERROR_FILEOPEN, 3000},
         {url("/radio.pls").replace(0, 4, "ftp"), BASS_ERROR_FILEOPEN, 3000},
+        // No add-on takes "mms://" here: a clean failure.
+        {"mms://127.0.0.1:1/radio", BASS_ERROR_FILEOPEN, 3000},
     };
     for (const auto& c : cases) {
         const auto start = Clock::now();
