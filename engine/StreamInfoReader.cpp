@@ -107,26 +107,7 @@ std::string moduleTitle(ByteSource& file, const ModuleTitle& at) {
 
 template <class Tags>
 void takeID3Tags(const Tags& owner, TStreamInfo& info) {
-    const TID3v1& v1 = owner.id3v1();
-    const TID3v2& v2 = owner.id3v2();
-    if (v1.exists()) {
-        info.Title = v1.title();
-        info.Artist = v1.artist();
-        info.Album = v1.album();
-        info.Year = v1.year();
-        info.Genre = std::string(v1.genreName());
-        info.GenreID = v1.genreID();
-        info.Track = v1.track();
-        info.Comment = v1.comment();
-    } else if (v2.exists()) {
-        info.Title = v2.title();
-        info.Artist = v2.artist();
-        info.Album = v2.album();
-        info.Year = v2.year();
-        info.Genre = v2.genre();
-        info.Track = uint8_t(v2.track() & 0xFF);
-        info.Comment = v2.comment();
-    }
+    TakeID3Tags(owner.id3v1(), owner.id3v2(), info);
 }
 
 bool readWAV(TWAVfile& wav, const std::string& name, TStreamInfo& info, const TStreamInfoContext& context) {
@@ -352,4 +333,25 @@ bool TStreamInfoReader::Read(const std::string& name, TStreamInfo& info, const T
     }
     if (result && info.Title.empty()) info.Title = qtext::toUtf8(baseName(name));
     return result;
+}
+
+void TakeID3Tags(const TID3v1& v1, const TID3v2& v2, TStreamInfo& info) {
+    if (v1.exists()) {
+        info.Title = v1.title();
+        info.Artist = v1.artist();
+        info.Album = v1.album();
+        info.Year = v1.year();
+        info.Genre = std::string(v1.genreName());
+        info.GenreID = v1.genreID();
+        info.Track = v1.track();
+        info.Comment = v1.comment();
+    } else if (v2.exists()) {
+        info.Title = v2.title();
+        info.Artist = v2.artist();
+        info.Album = v2.album();
+        info.Year = v2.year();
+        info.Genre = v2.genre();
+        info.Track = uint8_t(v2.track() & 0xFF);
+        info.Comment = v2.comment();
+    }
 }

@@ -192,36 +192,19 @@ void TVAVIVerovu::OnDownloadDone(DWORD channel) {
     m_downloadDone = true;
     const std::string ext = StreamFileExt(m_streamName);
     if (ext == ".MP3" || ext == ".MP2" || ext == ".MP1") {
-        bool found = false;
-        if (const char* v1 = Bass.BASS_ChannelGetTags(channel, BASS_TAG_ID3)) {
-            MemorySource source(std::string_view(v1, 128));
-            TID3v1 tag;
-            if (tag.ReadFromSource(source) && tag.exists()) {
-                found = true;
-                m_streamInfo.Title = tag.title();
-                m_streamInfo.Artist = tag.artist();
-                m_streamInfo.Album = tag.album();
-                m_streamInfo.Year = tag.year();
-                m_streamInfo.Genre = std::string(tag.genreName());
-                m_streamInfo.Track = tag.track();
-                m_streamInfo.Comment = tag.comment();
-            }
+        // The ID3v1 block (128 bytes) or, without one, the ID3v2 tag.
+        TID3v1 v1;
+        TID3v2 v2;
+        if (const char* tag = Bass.BASS_ChannelGetTags(channel, BASS_TAG_ID3)) {
+            MemorySource source(std::string_view(tag, 128));
+            v1.ReadFromSource(source);
         }
-        const char* v2 = found ? nullptr : Bass.BASS_ChannelGetTags(channel, BASS_TAG_ID3V2);
-        const std::string_view block = v2 ? id3v2Block(v2) : std::string_view();
-        if (!block.empty()) {
+        const char* tag = v1.exists() ? nullptr : Bass.BASS_ChannelGetTags(channel, BASS_TAG_ID3V2);
+        if (const std::string_view block = tag ? id3v2Block(tag) : std::string_view(); !block.empty()) {
             MemorySource source(block);
-            TID3v2 tag;
-            if (tag.ReadFromSource(source) && tag.exists()) {
-                m_streamInfo.Title = tag.title();
-                m_streamInfo.Artist = tag.artist();
-                m_streamInfo.Album = tag.album();
-                m_streamInfo.Year = tag.year();
-                m_streamInfo.Genre = tag.genre();
-                m_streamInfo.Track = uint8_t(tag.track() & 0xFF);
-                m_streamInfo.Comment = tag.comment();
-            }
+            v2.ReadFromSource(source);
         }
+        TakeID3Tags(v1, v2, m_streamInfo);
     }
     const QWORD total = Bass.BASS_StreamGetFilePosition(channel, BASS_FILEPOS_END);
     if (total != QWORD(-1)) m_streamInfo.FileSize = uint32_t(std::min<QWORD>(total, UINT32_MAX));

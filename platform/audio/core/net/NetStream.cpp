@@ -290,11 +290,6 @@ uint64_t NetStream::downloaded() const {
     return m_base + m_data.size();
 }
 
-uint64_t NetStream::readerOffset() const {
-    std::lock_guard lock(m_mutex);
-    return m_reader;
-}
-
 std::optional<uint64_t> NetStream::totalSize() const {
     std::lock_guard lock(m_mutex);
     if (m_complete) return m_base + m_data.size();

@@ -82,7 +82,6 @@ class NetStream {
     void release();
 
     uint64_t downloaded() const;                // audio bytes received
-    uint64_t readerOffset() const;              // what consumed() last reported
     std::optional<uint64_t> totalSize() const;  // known when announced or complete
     uint64_t bufferBytes() const;               // the network buffer's size
     void setBufferBitrate(uint32_t kbps);       // what the buffer's audio time is measured in
