@@ -101,7 +101,8 @@ TEST_F(NetStream, AnIcyRadioDecodesWithItsHeadersAndTitles) {
     EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_HTTP), nullptr);
     EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), QWORD(-1));  // a live stream has no length
 
-    SyncCount meta;
+    static SyncCount meta;
+    meta.calls = 0;
     ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_META, 0, SyncCount::proc, &meta), 0u);
     EXPECT_GT(decode(h, 4.0), 3.9);
     EXPECT_TRUE(waitUntil([&] { return meta.calls >= 2; }, 3000)) << meta.calls;
@@ -184,7 +185,8 @@ TEST_F(NetStream, AFileBecomesSeekableWithItsExactLengthWhenItHasArrived) {
 TEST_F(NetStream, ASlowFileStallsThenFinishesAndTheDownloadSyncFires) {
     const HSTREAM h = open("/slow/file.mp3");
     ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
-    SyncCount done;
+    static SyncCount done;
+    done.calls = 0;
     BASS_ChannelSetSync(h, BASS_SYNC_DOWNLOAD, 0, SyncCount::proc, &done);
     EXPECT_FALSE(BASS_ChannelSetPosition(h, BASS_ChannelSeconds2Bytes(h, 1.0), BASS_POS_BYTE));
     std::vector<char> buf(4096);
@@ -206,7 +208,8 @@ TEST_F(NetStream, ASlowFileStallsThenFinishesAndTheDownloadSyncFires) {
 TEST_F(NetStream, ACutOrMalformedStreamEndsOrPlaysWithoutHangingOrGrowing) {
     const HSTREAM cut = open("/cut/file.mp3");
     ASSERT_NE(cut, 0u);
-    SyncCount done;
+    static SyncCount done;
+    done.calls = 0;
     BASS_ChannelSetSync(cut, BASS_SYNC_DOWNLOAD, 0, SyncCount::proc, &done);
     const double got = decode(cut, 10.0);
     EXPECT_GT(got, 1.0);
@@ -216,7 +219,8 @@ TEST_F(NetStream, ACutOrMalformedStreamEndsOrPlaysWithoutHangingOrGrowing) {
 
     const HSTREAM bad = open("/badmeta?burst=2");
     ASSERT_NE(bad, 0u) << BASS_ErrorGetCode();
-    SyncCount meta;
+    static SyncCount meta;
+    meta.calls = 0;
     BASS_ChannelSetSync(bad, BASS_SYNC_META, 0, SyncCount::proc, &meta);
     EXPECT_GT(decode(bad, 3.0), 2.9);
     EXPECT_GE(meta.calls, 3);

@@ -40,7 +40,7 @@ class NetInput final : public InputFile {
         return true;
     }
     uint64_t tell() const override { return m_pos; }
-    uint64_t size() const override { return m_stream->totalSize().value_or(kUnknownSize); }
+    uint64_t size() const override { return m_stream->dataSize().value_or(kUnknownSize); }
     bool sequential() const override { return m_sequential; }
 
   private:
@@ -78,9 +78,10 @@ std::unique_ptr<NetSource> NetSource::open(std::shared_ptr<NetStream> stream, DW
     }
     s->copyDecoderTags(*s->m_decoder);
     s->takeMeta();
-    s->m_stream->setOnComplete([s] { s->onComplete(); });
-    // The download may have ended before the hook was in place.
-    if (s->m_stream->complete()) s->onComplete();
+    // A body that arrived before the hook was in place is handled here, before
+    // the channel exists: it is seekable from the start, with no download sync.
+    if (!s->m_stream->setOnComplete([s] { s->openWhole(); }, [s] { s->fire(BASS_SYNC_DOWNLOAD, 0); }))
+        s->openWhole();
     return self;
 }
 
@@ -94,7 +95,7 @@ void NetSource::copyDecoderTags(const Decoder& decoder) {
         if (const auto view = decoder.tags(type)) m_decoderTags[type] = std::string(*view);
 }
 
-void NetSource::onComplete() {
+void NetSource::openWhole() {
     if (m_stream->keptWhole()) {
         auto input = std::make_unique<NetInput>(m_stream, false, nullptr);
         if (auto whole = openNetworkDecoder(std::move(input), BASS_STREAM_PRESCAN);
@@ -105,7 +106,6 @@ void NetSource::onComplete() {
             m_whole = std::move(whole);
         }
     }
-    fire(BASS_SYNC_DOWNLOAD, 0);
 }
 
 void NetSource::takeMeta() {

@@ -54,7 +54,8 @@ class NetSource final : public Source, public NetInfo {
     explicit NetSource(std::shared_ptr<NetStream> stream) : m_stream(std::move(stream)) {}
     // Makes the metadata that arrived before the decoder's place current.
     void takeMeta();
-    void onComplete();  // download thread: the whole body arrived
+    // The whole body has arrived: opens the decoder that makes it seekable.
+    void openWhole();
     void fire(DWORD type, DWORD data);
     void copyDecoderTags(const Decoder& decoder);
     // Bytes the decoder may need for `frames` frames: reading with fewer
