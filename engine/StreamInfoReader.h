@@ -10,11 +10,6 @@
 
 #include "engine/types/StreamInfo.h"
 
-namespace mediainfo {
-class TID3v1;
-class TID3v2;
-}  // namespace mediainfo
-
 // What the inspection needs to know of the engine.
 struct TStreamInfoContext {
     bool BASSReady = false;             // the library is loaded and initialised
@@ -33,10 +28,6 @@ std::string StreamFileExt(const std::string& name);
 // True when "*" + ext + ";" is one of the patterns (compared exactly).
 bool ExtInPatterns(const std::string& ext, std::string_view patterns);
 
-// Fills the tag fields of `info` from an ID3v1 tag when it exists, else from an
-// ID3v2 tag when that exists.
-void TakeID3Tags(const mediainfo::TID3v1& v1, const mediainfo::TID3v2& v2, TStreamInfo& info);
-
 // The pattern list of what the library plays ("*.wav;...;*.umx;" and the add-ons'
 // patterns); empty when the library is not ready.
 std::string NativeFileExts(const TStreamInfoContext& context);
@@ -54,7 +45,9 @@ class TStreamInfoReader {
     // description was obtained.
     bool Read(const std::string& name, TStreamInfo& info, const TStreamInfoContext& context);
 
-  private:
+    // One reader of each header class; defined where the readers are used.
     struct Readers;
+
+  private:
     std::unique_ptr<Readers> m_readers;
 };

@@ -13,6 +13,7 @@
 #include "engine/bass/Dynamic_Bass.h"
 #include "mediainfo/ByteSource.h"
 #include "mediainfo/ID3v1.h"
+#include "mediainfo/ID3Tags.h"
 #include "mediainfo/ID3v2.h"
 #include "platform/text/Text.h"
 #include "platform/win/MessageLayer.h"
@@ -204,7 +205,17 @@ void TVAVIVerovu::OnDownloadDone(DWORD channel) {
             MemorySource source(block);
             v2.ReadFromSource(source);
         }
-        TakeID3Tags(v1, v2, m_streamInfo);
+        if (v1.exists() || v2.exists()) {
+            const mediainfo::TTagFields t = mediainfo::preferredID3Fields(v1, v2);
+            m_streamInfo.Title = t.title;
+            m_streamInfo.Artist = t.artist;
+            m_streamInfo.Album = t.album;
+            m_streamInfo.Year = t.year;
+            m_streamInfo.Genre = t.genre;
+            m_streamInfo.GenreID = t.genreID;
+            m_streamInfo.Track = uint8_t(t.track & 0xFF);
+            m_streamInfo.Comment = t.comment;
+        }
     }
     const QWORD total = Bass.BASS_StreamGetFilePosition(channel, BASS_FILEPOS_END);
     if (total != QWORD(-1)) m_streamInfo.FileSize = uint32_t(std::min<QWORD>(total, UINT32_MAX));

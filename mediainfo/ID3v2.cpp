@@ -288,11 +288,16 @@ void TID3v2::reset() {
     *this = TID3v2();
 }
 
-bool TID3v2::ReadFromFile(const std::string& fileName) {
-    reset();
-    FileSource source(fileName);
-    if (!source.isOpen()) return false;
-    return ReadFromSource(source);
+TTagFields TID3v2::tagFields() const {
+    TTagFields t;
+    t.title = m_title;
+    t.artist = m_artist;
+    t.album = m_album;
+    t.year = m_year;
+    t.genre = m_genre;
+    t.comment = m_comment;
+    t.track = m_track;
+    return t;
 }
 
 bool TID3v2::ReadFromSource(ByteSource& source) {

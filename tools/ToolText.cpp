@@ -56,22 +56,13 @@ void addNumber(std::string& out, const char* key, unsigned long value) {
 std::string streamInfoJson(std::string_view path, bool ok, const TStreamInfo& info) {
     std::string out = "{\"path\":" + jsonString(path);
     out += ok ? ",\"ok\":true" : ",\"ok\":false";
-    addString(out, "FileName", info.FileName);
-    addNumber(out, "FileSize", info.FileSize);
-    addNumber(out, "SampleRate", info.SampleRate);
-    addNumber(out, "BitRate", info.BitRate);
-    addNumber(out, "BitsPerSample", info.BitsPerSample);
-    addNumber(out, "Duration", info.Duration);
-    addNumber(out, "Channels", info.Channels);
-    addNumber(out, "Format", info.Format);
-    addString(out, "Title", info.Title);
-    addString(out, "Artist", info.Artist);
-    addString(out, "Album", info.Album);
-    addString(out, "Year", info.Year);
-    addString(out, "Genre", info.Genre);
-    addNumber(out, "GenreID", info.GenreID);
-    addNumber(out, "Track", info.Track);
-    addString(out, "Comment", info.Comment);
+    for (const TStreamInfoField& field : kStreamInfoFields) {
+        if (field.isText()) {
+            addString(out, field.name, field.text(info));
+        } else {
+            addNumber(out, field.name, field.number(info));
+        }
+    }
     out += '}';
     return out;
 }

@@ -19,8 +19,7 @@ namespace quillet::tools {
 std::string jsonString(std::string_view text);
 
 // One JSON object on one line (no line break at the end), keys in this order:
-// path, ok, FileName, FileSize, SampleRate, BitRate, BitsPerSample, Duration,
-// Channels, Format, Title, Artist, Album, Year, Genre, GenreID, Track, Comment.
+// path, ok, then every field under its name in kStreamInfoFields' order.
 std::string streamInfoJson(std::string_view path, bool ok, const TStreamInfo& info);
 
 // The text on one line: every line break (a CR LF pair, a lone LF or a lone CR)

@@ -307,6 +307,35 @@ TEST_F(StreamInfoTest, ExtensionRulesDecideWhatIsInspected) {
     }
 }
 
+TEST_F(StreamInfoTest, TheExtensionAloneChoosesTheReader) {
+    // A file goes to the reader its extension names, whatever it holds; a
+    // reader that finds no header of its format does not hand the file on.
+    const struct {
+        const char* fixture;
+        const char* name;
+        uint32_t format;  // 0: not described
+    } cases[] = {
+        {"media/headers/vorbis.ogg", "a.OGG", 0x10002},
+        {"media/headers/vorbis.ogg", "a.mp3", 0},
+        {"media/headers/vorbis.ogg", "a.wav", 0},
+        {"media/headers/vorbis.ogg", "a.aac", 0},
+        {"media/headers/vorbis.ogg", "a.asf", 0},
+        {"media/headers/mpeg1-l3-cbr.mp3", "b.MP1", 0x10005},  // the layer gives the format
+        {"media/headers/mpeg1-l2.mp2", "b.mp3", 0x10004},
+        {"media/headers/wma.wma", "c.ASF", 0x10300},
+        {"media/headers/pcm16.wav", "c.wma", 0},
+        {"media/headers/adts.aac", "d.Aac", 0x10B00},
+        {"media/headers/adts.aac", "d.mp2", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = copyAs(c.fixture, c.name);
+        EXPECT_EQ(reader.Read(path, info, ready), c.format != 0);
+        EXPECT_EQ(info.Format, c.format);
+        EXPECT_EQ(info.FileSize, c.format != 0 ? sizeOf(path) : 0u);
+    }
+}
+
 TEST(NativeFileExts, ListsTheLibrarysFormatsAndTheAddOns) {
     TStreamInfoContext context;
     EXPECT_EQ(NativeFileExts(context), "");
