@@ -1,6 +1,7 @@
 #include "platform/audio/core/net/NetSource.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/audio/decoders/BuiltinDecoders.h"
 
@@ -106,6 +107,9 @@ void NetSource::openWhole() {
             m_whole = std::move(whole);
         }
     }
+    std::lock_guard lock(m_mutex);
+    m_wholeDone = true;
+    m_wholeCv.notify_all();
 }
 
 void NetSource::takeMeta() {
@@ -162,7 +166,11 @@ size_t NetSource::read(float* out, size_t frames, bool& ended) {
 
 bool NetSource::seek(uint64_t frame) {
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        // Every byte is in and the whole file's decoder is being opened on the
+        // download thread: a seek made just now waits for it.
+        if (m_input && m_stream->keptWhole())
+            m_wholeCv.wait_for(lock, std::chrono::seconds(10), [&] { return m_wholeDone; });
         if (m_whole) {
             m_decoder = std::move(m_whole);
             m_input = nullptr;

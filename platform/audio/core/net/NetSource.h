@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -80,6 +81,8 @@ class NetSource final : public Source, public NetInfo {
 
     mutable std::mutex m_mutex;
     std::unique_ptr<Decoder> m_whole;  // the complete file's decoder, until the first seek takes it
+    bool m_wholeDone = false;          // openWhole() has finished
+    std::condition_variable m_wholeCv;
     std::map<DWORD, std::string> m_decoderTags;
     std::optional<std::string> m_meta;
 
