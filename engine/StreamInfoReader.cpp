@@ -96,15 +96,8 @@ std::string moduleTitle(ByteSource& file, const ModuleTitle& at) {
     return qtext::toUtf8(bytes);
 }
 
-// The technical data and the text fields a header reader gives.
-void takeHeader(const TStreamHeaderReader& reader, TStreamInfo& info) {
-    const TAudioProperties p = reader.audioProperties();
-    info.FileSize = clampU32(p.fileSize);
-    info.SampleRate = p.sampleRate;
-    info.BitRate = p.bitRate;
-    info.Duration = p.duration;
-    info.Channels = p.channels;
-    const TTagFields t = reader.tagFields();
+// The text fields of a reader's tags.
+void takeTags(const TTagFields& t, TStreamInfo& info) {
     info.Title = t.title;
     info.Artist = t.artist;
     info.Album = t.album;
@@ -113,6 +106,17 @@ void takeHeader(const TStreamHeaderReader& reader, TStreamInfo& info) {
     info.GenreID = t.genreID;
     info.Track = uint8_t(t.track & 0xFF);  // the low byte of a wider number
     info.Comment = t.comment;
+}
+
+// The technical data and the text fields a header reader gives.
+void takeHeader(const TStreamHeaderReader& reader, TStreamInfo& info) {
+    const TAudioProperties p = reader.audioProperties();
+    info.FileSize = clampU32(p.fileSize);
+    info.SampleRate = p.sampleRate;
+    info.BitRate = p.bitRate;
+    info.Duration = p.duration;
+    info.Channels = p.channels;
+    takeTags(reader.tagFields(), info);
 }
 
 // What one inspection works on.
@@ -251,6 +255,19 @@ bool readByLibrary(const Inspection& in) {
     return true;
 }
 
+// An Ogg Vorbis stream the header reader does not take (one of 0.1 s or less, or
+// of a channel count it does not know) still plays: the library decides, and the
+// reader's comments, when it found them, are kept.
+bool readOgg(const Inspection& in) {
+    if (readFixedFormat<&TStreamInfoReader::Readers::ogg, BASS_CTYPE_STREAM_OGG>(in)) return true;
+    if (!readByLibrary(in) || in.info.Format != BASS_CTYPE_STREAM_OGG) {
+        in.info = TStreamInfo(in.name);
+        return false;
+    }
+    takeTags(in.readers.ogg.tagFields(), in.info);
+    return true;
+}
+
 // MIDI files give no description; their row keeps them from the library's
 // generic probe below.
 bool notInspected(const Inspection&) {
@@ -266,7 +283,7 @@ struct FileKind {
 constexpr FileKind kFileKinds[] = {
     {"*.WAV;", readWAV},
     {"*.MP1;*.MP2;*.MP3;", readMPEG},
-    {"*.OGG;", readFixedFormat<&TStreamInfoReader::Readers::ogg, BASS_CTYPE_STREAM_OGG>},
+    {"*.OGG;", readOgg},
     {"*.AAC;", readFixedFormat<&TStreamInfoReader::Readers::aac, BASS_CTYPE_STREAM_AAC>},
     {"*.WMA;*.ASF;", readFixedFormat<&TStreamInfoReader::Readers::wma, BASS_CTYPE_STREAM_WMA>},
     {"*.CDA;", readCDTrack},  // false without the CD add-on

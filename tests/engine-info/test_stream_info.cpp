@@ -162,6 +162,20 @@ TEST_F(StreamInfoTest, OggAacAndWmaComeFromTheirReaders) {
     EXPECT_EQ(info.Genre, "Jazz");
 }
 
+TEST_F(StreamInfoTest, OggVorbisTheLibraryPlaysIsTakenHoweverShort) {
+    // 0.1 s: too short for the header reader, not for the library.
+    ASSERT_TRUE(reader.Read(fixture("audio/tone-short.ogg"), info, ready));
+    EXPECT_EQ(info.Format, 0x10002u);
+    EXPECT_EQ(info.Duration, 100u);
+    EXPECT_EQ(info.SampleRate, 44100u);
+    EXPECT_EQ(info.Channels, 2u);
+    EXPECT_EQ(info.FileSize, sizeOf(fixture("audio/tone-short.ogg")));
+    EXPECT_EQ(info.Title, "Short Title");  // the comments are still read
+    // Other Ogg content under the name is not Ogg Vorbis.
+    EXPECT_FALSE(reader.Read(copyAs("audio/tone.opus", "opus.ogg"), info, ready));
+    EXPECT_EQ(info, TStreamInfo(tmp / "opus.ogg"));
+}
+
 TEST_F(StreamInfoTest, DurationBeyondTheRangeOfMillisecondsIsCapped) {
     // An ADIF header stating 1 bit/s before 600000 bytes: 4.8 million seconds.
     std::ifstream in(fixture("media/headers/adif.aac"), std::ios::binary);
