@@ -8,6 +8,7 @@
 #include <cmath>
 #include <thread>
 
+#include "engine/URLStream.h"
 #include "engine/bass/Dynamic_Bass.h"
 #include "platform/text/Text.h"
 #include "platform/win/MessageLayer.h"
@@ -73,7 +74,8 @@ struct TVAVIVerovu::SlideRecord {
 // ---------------------------------------------------------------------------
 // Construction and destruction
 
-TVAVIVerovu::TVAVIVerovu(HWND owner, int device) : m_owner(owner), m_slideRecord(std::make_unique<SlideRecord>()) {
+TVAVIVerovu::TVAVIVerovu(HWND owner, int device)
+    : m_owner(owner), m_slideRecord(std::make_unique<SlideRecord>()), m_metaRecord(std::make_unique<MetaRecord>()) {
     Construct(device);
 }
 
@@ -90,6 +92,7 @@ void TVAVIVerovu::Construct(int device) {
         m_messageWindowProc = reinterpret_cast<WNDPROC>(GetWindowLongPtr(m_messageWindow, GWLP_WNDPROC));
     }
     m_slideRecord->window = m_messageWindow;
+    m_metaRecord->window = m_messageWindow;
     m_sendingDataMessage = RegisterWindowMessage("WM_BASSSendingData");
 
     if (!Load_BASSDLL("")) return;
@@ -280,37 +283,6 @@ bool TVAVIVerovu::Open(const std::string& nameAsPassed) {
     return true;
 }
 
-bool TVAVIVerovu::OpenURLStream(const std::string& url, const std::string& ext, TStreamInfo& info) {
-    if ((ext == ".WMA" || ext == ".ASF") && !m_wmaReady) {
-        ShowError("Load BASSWMA.DLL or Winamp input plug-in for ASF/WMA file.");
-        return false;
-    }
-    const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
-    DWORD channel = 0;
-    if (ExtInPatterns(ext, kMidiPatterns)) {
-        if (m_midiReady) ShowError("None of sound font is loaded.");
-    } else {
-        channel = Bass.BASS_StreamCreateURL(url.c_str(), 0, flags, nullptr, nullptr);
-    }
-    if (!channel) {
-        ShowError("Invalid or unsupported URL stream.\n -> " + url);
-        return false;
-    }
-    BASS_CHANNELINFO ci{};
-    Bass.BASS_ChannelGetInfo(channel, &ci);
-    Close();
-    m_decodeChannel = channel;
-    m_streamKind = (ci.ctype == BASS_CTYPE_STREAM_WMA || ci.ctype == BASS_CTYPE_STREAM_WMA_MP3) ? skWMA : skStream;
-    // A URL naming no file type the library plays is a live stream; the titles,
-    // metadata and download syncs of network streams are read by the network unit.
-    const bool known = ExtInPatterns(qtext::asciiLower(ext), NativeFileExts());
-    m_isLiveStream = !known;
-    m_isNetFile = known;
-    info.FileName = url;
-    m_decoderName = (known || m_isLiveStream) ? (m_streamKind == skWMA ? kBassWmaLibrary : kBassLibrary) : "";
-    return true;
-}
-
 void TVAVIVerovu::Close() {
     if (!m_decodeChannel && m_streamKind == skNone) return;
     if (!m_singleChannel) CloseFedOutput();
@@ -348,6 +320,10 @@ void TVAVIVerovu::Play() {
             ResumePlayback();
             return;
         case plmStopped: {
+            if (m_isLiveStream) {
+                PlayAgain();  // a live stream has no start to go back to: it is opened afresh
+                return;
+            }
             const uint32_t generation = m_openGeneration;
             SetPosition(0);
             if (generation != m_openGeneration || m_mode != plmStopped) return;
@@ -377,7 +353,10 @@ void TVAVIVerovu::Play() {
     if (m_singleChannel) {
         m_outputChannel = m_decodeChannel;
     } else {
-        // Live network streams wait for their buffer here once the network unit exists.
+        if (NeedsPrebuffer() && !WaitForPrebuffer(m_decodeChannel)) {
+            if (m_decodeChannel && m_mode == plmReady) m_decoderName.clear();
+            return;
+        }
         const DWORD bits = (m_channelInfo.flags & BASS_SAMPLE_8BITS) ? 8 : 16;
         m_outputChannel = OpenFedOutput(m_decodeChannel, m_decodeChannel, m_channelInfo.freq, channels, bits,
                                         m_isLiveStream);
@@ -398,6 +377,10 @@ void TVAVIVerovu::Play() {
 }
 
 void TVAVIVerovu::PlayAgain() {
+    if (m_isLiveStream) {
+        ReopenLiveStream();
+        return;
+    }
     ZeroBands();
     RestartOutput();
     if (Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) SetPlayerMode(plmPlaying);
@@ -425,6 +408,10 @@ void TVAVIVerovu::PausePlayback() {
 
 void TVAVIVerovu::ResumePlayback() {
     if (m_mode != plmPaused) return;
+    if (m_isLiveStream) {
+        ReopenLiveStream();  // a live stream cannot go back: it starts afresh, faded in
+        return;
+    }
     bool muted = false;
     if (!m_muted) {
         SetMuted(true, 0);
@@ -433,7 +420,6 @@ void TVAVIVerovu::ResumePlayback() {
     const uint32_t position = Position();
     SetPosition(position > kResumeRewindMs ? position - kResumeRewindMs : 0);
     if (m_mode != plmPaused) return;
-    // Live network streams reopen here once the network unit exists.
     ZeroBands();
     RestartOutput();
     if (!m_singleChannel) {
@@ -752,6 +738,12 @@ LRESULT TVAVIVerovu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_SLIDE_DONE:
             if (m_fading) OnSlideDone(uint32_t(wParam));
+            return 0;
+        case WM_META_TITLE:
+            OnMetaTitle();
+            return 0;
+        case WM_DOWNLOAD_DONE:
+            OnDownloadDone(DWORD(wParam));
             return 0;
         case WM_QUERYENDSESSION:
             EnableSpectrumTimer(false);

@@ -128,17 +128,32 @@ class TVAVIVerovu {
   private:
     // User data of the slide sync: the message window and the slide's direction.
     struct SlideRecord;
+    // User data of the metadata sync: the message window, the stream kind and
+    // the titles on their way to the message window (URLStream.cpp).
+    struct MetaRecord;
 
     void Construct(int device);
     static LRESULT MessageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static void CALLBACK_SlideSync(HSYNC sync, DWORD channel, DWORD data, void* user);
+    static void CALLBACK_MetaSync(HSYNC sync, DWORD channel, DWORD data, void* user);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnStreamEnd(DWORD channel);
     void OnSlideDone(uint32_t direction);
     void SpectrumTimerTick();
     void EnableSpectrumTimer(bool enable);
 
+    // Network streams (URLStream.cpp).
     bool OpenURLStream(const std::string& url, const std::string& ext, TStreamInfo& info);
+    void ReadLiveStreamInfo(TStreamInfo& info);
+    void ReadNetFileInfo(const std::string& url, const std::string& ext, TStreamInfo& info);
+    // Waits (processing messages) until a live stream's buffer is filled; false
+    // after an error (reported) or when the stream changed meanwhile.
+    bool WaitForPrebuffer(DWORD channel);
+    bool NeedsPrebuffer() const;
+    void OnMetaTitle();
+    void OnDownloadDone(DWORD channel);
+    // Closes and opens the live stream again, then plays it (resume, replay).
+    void ReopenLiveStream();
     void SetPlayerMode(TPlayerMode mode);
     void PausePlayback();
     void ResumePlayback();
@@ -200,6 +215,7 @@ class TVAVIVerovu {
     uint32_t m_openGeneration = 0;
     bool m_endPending = false;  // the end of the open stream is being drained
     std::unique_ptr<SlideRecord> m_slideRecord;
+    std::unique_ptr<MetaRecord> m_metaRecord;
 
     TTranslationTable m_translation;
     bool m_translationRead = false;

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/audio/core/PipeLock.h"
 #include "platform/audio/core/Fft.h"
+#include "platform/audio/core/PipeLock.h"
 
 namespace qaudio {
 
@@ -75,15 +75,13 @@ const char* Channel::tags(DWORD type) {
         if (!text) return nullptr;
         text->push_back('\0');  // a series ends with an empty string
         std::lock_guard lock(m_tagsMutex);
-        auto it = m_tags.find(type);
-        if (it == m_tags.end()) {
-            it = m_tags.emplace(type, std::move(*text)).first;
-        } else if (it->second != *text) {
-            m_oldTags.push_back(std::move(it->second));
+        auto& current = m_netTags[type];
+        if (!current || *current != *text) {
+            if (current) m_oldTags.push_back(std::move(current));
             if (m_oldTags.size() > kOldTagTexts) m_oldTags.pop_front();
-            it->second = std::move(*text);
+            current = std::make_unique<const std::string>(std::move(*text));
         }
-        return it->second.c_str();
+        return current->c_str();
     }
     {
         std::lock_guard lock(m_tagsMutex);

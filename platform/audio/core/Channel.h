@@ -179,9 +179,11 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
 
     std::mutex m_tagsMutex;
     std::map<DWORD, std::string> m_tags;
-    // Texts of a network stream that changed since a caller got them: kept a
-    // while, so a pointer handed out stays valid until several more changes.
-    std::deque<std::string> m_oldTags;
+    // A network stream's texts, which change while it plays. Each text lives on
+    // the heap, and a replaced one is kept a while, so a pointer handed out
+    // stays valid (and unchanged) until several more changes.
+    std::map<DWORD, std::unique_ptr<const std::string>> m_netTags;
+    std::deque<std::unique_ptr<const std::string>> m_oldTags;
 };
 
 }  // namespace qaudio
