@@ -5,6 +5,8 @@
 
 #include <climits>
 
+#include "platform/log/Log.h"
+
 TBassFunctions Bass;
 TBassCDFunctions BassCD;
 TBassMixFunctions BassMix;
@@ -15,6 +17,10 @@ struct Entry {
     const char* name;
     void** slot;
 };
+
+void logLoadFailure(const std::string& why) {
+    quillet::log::write("binding", "library not loaded: " + why);
+}
 
 #define ENTRY(table, fn) Entry{#fn, reinterpret_cast<void**>(&table.fn)}
 
@@ -28,10 +34,14 @@ class Binding {
         if (m_handle) return true;
         if (path.empty()) return false;
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return false;
+        if (!handle) {
+            logLoadFailure(dlerror());
+            return false;
+        }
         for (size_t i = 0; i < m_count; ++i) {
             void* fn = dlsym(handle, m_entries[i].name);
             if (!fn) {
+                logLoadFailure(path + " lacks " + m_entries[i].name);
                 clear();
                 dlclose(handle);
                 return false;
@@ -113,7 +123,9 @@ bool Load_BASSCDDLL(const std::string& path) { return g_cd.load(path); }
 void Unload_BASSCDDLL() { g_cd.unload(); }
 
 bool Load_BASSMIDIDLL(const std::string& path) {
-    if (!g_midi && !path.empty()) g_midi = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (g_midi || path.empty()) return g_midi != nullptr;
+    g_midi = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!g_midi) logLoadFailure(dlerror());
     return g_midi != nullptr;
 }
 
