@@ -1,6 +1,6 @@
 // The engine's life: what its destruction releases, and the refusals of Open that
 // come after the new channel was made.
-#include <cstdio>
+#include <fstream>
 #include <vector>
 
 #include "engine/Dynamic_Bass.h"
@@ -16,29 +16,26 @@ using Events = std::vector<std::string>;
 
 // A silent PCM WAV of 32-bit samples (0.2 s, stereo, 44100 Hz) beside the sine files.
 std::string write32BitWav() {
-    const std::string path = writeSineWav("room.wav", 0.01);  // for its folder
-    const std::string wide = path.substr(0, path.rfind('/') + 1) + "thirty-two.wav";
-    FILE* f = std::fopen(wide.c_str(), "wb");
-    if (!f) return wide;
+    const std::string sine = writeSineWav("sine.wav", 0.01);
+    std::string path = sine.substr(0, sine.rfind('/') + 1) + "thirty-two.wav";
     const uint32_t frames = 8820, channels = 2, rate = 44100, bytes = frames * channels * 4;
-    auto put32 = [f](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto put16 = [f](uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    std::fwrite("RIFF", 1, 4, f);
-    put32(36 + bytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put32(16);
-    put16(1);
-    put16(uint16_t(channels));
-    put32(rate);
-    put32(rate * channels * 4);
-    put16(uint16_t(channels * 4));
-    put16(32);
-    std::fwrite("data", 1, 4, f);
-    put32(bytes);
-    const std::vector<char> silence(bytes, 0);
-    std::fwrite(silence.data(), 1, silence.size(), f);
-    std::fclose(f);
-    return wide;
+    std::string wav;
+    auto put = [&wav](uint32_t v, int size) { wav.append(reinterpret_cast<const char*>(&v), size_t(size)); };
+    wav += "RIFF";
+    put(36 + bytes, 4);
+    wav += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);  // PCM
+    put(channels, 2);
+    put(rate, 4);
+    put(rate * channels * 4, 4);
+    put(channels * 4, 2);
+    put(32, 2);
+    wav += "data";
+    put(bytes, 4);
+    wav.append(bytes, '\0');
+    std::ofstream(path, std::ios::binary) << wav;
+    return path;
 }
 
 TEST_F(EngineTest, DestructionReleasesWhatConstructionStarted) {
