@@ -20,6 +20,16 @@ if(QUILLET_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# Clang's thread-safety analysis of the lock annotations (platform/threads), on in
+# the `tsa` configuration of scripts/build.sh.
+option(QUILLET_THREAD_SAFETY "Check the lock annotations with clang's -Wthread-safety" OFF)
+if(QUILLET_THREAD_SAFETY)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QUILLET_THREAD_SAFETY needs clang")
+  endif()
+  add_compile_options(-Wthread-safety)
+endif()
+
 # Adds every direct subfolder of DIR that has a CMakeLists.txt.
 function(quillet_add_subfolders dir)
   file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*)

@@ -245,7 +245,11 @@ HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DW
     }
     h.source = source;
     h.origin = origin;
-    h.ring.clear();
+    // Neither reader nor writer runs yet: the ring is free at once.
+    if (h.ring.acquire(TOutputRing::kReset, TOutputRing::Wait::Sleep, TOutputRing::kUnbounded)) {
+        h.ring.clear();
+        h.ring.releaseSide(TOutputRing::kReset);
+    }
     h.ring.generation.fetch_add(1);
     h.ring.inputEnded = false;
     h.ring.prebuffering = true;

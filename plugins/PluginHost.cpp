@@ -78,7 +78,8 @@ void ResetOutputRing() {
     auto& ring = Host().ring;
     // The reader and the writer hold the ring only for a copy, so this wait is short;
     // it has no limit because a reset must happen.
-    ring.acquire(TOutputRing::kReset, TOutputRing::Wait::ProcessMessages, TOutputRing::kUnbounded);
+    if (!ring.acquire(TOutputRing::kReset, TOutputRing::Wait::ProcessMessages, TOutputRing::kUnbounded))
+        return;
     // A block the feeder is reading now started before this point: the new generation
     // makes the feeder drop it instead of storing it.
     ring.generation.fetch_add(1);

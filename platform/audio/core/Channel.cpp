@@ -36,7 +36,7 @@ Channel::Channel(ChannelEnv& env, ChannelSetup setup)
 Channel::~Channel() {
     std::thread t;
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         m_quit = true;
         t = std::move(m_thread);
     }
@@ -66,7 +66,7 @@ void Channel::info(BASS_CHANNELINFO& out) const {
 const char* Channel::tags(DWORD type) {
     if (!m_isFile) return nullptr;
     {
-        std::lock_guard lock(m_tagsMutex);
+        quillet::MutexLock lock(m_tagsMutex);
         auto it = m_tags.find(type);
         if (it != m_tags.end()) return it->second.c_str();
     }
@@ -79,14 +79,14 @@ const char* Channel::tags(DWORD type) {
     // A series ends with an empty string: make sure a second NUL follows the
     // block whatever the decoder included (the string adds the last one).
     block->push_back('\0');
-    std::lock_guard lock(m_tagsMutex);
+    quillet::MutexLock lock(m_tagsMutex);
     auto [it, inserted] = m_tags.emplace(type, std::move(*block));
     return it->second.c_str();
 }
 
 DWORD Channel::activeState() {
     if (isDecoding()) return m_ended ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
-    std::lock_guard lock(m_state);
+    quillet::MutexLock lock(m_state);
     switch (m_play.load()) {
         case State::Stopped:
             return BASS_ACTIVE_STOPPED;
@@ -116,7 +116,7 @@ int Channel::play(bool restart) {
     if (isDecoding()) return BASS_ERROR_DECODE;
     Output* out = nullptr;
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         if (m_freed) return BASS_ERROR_HANDLE;
         if (int err = ensureOutput()) return err;
         out = m_output.get();
@@ -133,7 +133,7 @@ int Channel::play(bool restart) {
         m_history.clear();
     }
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         if (m_freed) return BASS_ERROR_HANDLE;
         out->clearInterrupt();
         out->setPaused(false);
@@ -146,7 +146,7 @@ int Channel::play(bool restart) {
 
 int Channel::pause() {
     if (isDecoding()) return BASS_ERROR_DECODE;
-    std::lock_guard lock(m_state);
+    quillet::MutexLock lock(m_state);
     if (m_play == State::Paused) return BASS_ERROR_ALREADY;
     if (m_play != State::Playing) return BASS_ERROR_NOPLAY;
     m_play = State::Paused;
@@ -162,7 +162,7 @@ int Channel::stop() {
         return BASS_OK;
     }
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         m_play = State::Stopped;
         ++m_generation;
         if (!m_output) return BASS_OK;
@@ -359,7 +359,7 @@ void Channel::free() {
     std::thread thread;
     Output* out = nullptr;
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         if (m_freed) return;
         m_freed = true;
         m_quit = true;
