@@ -7,9 +7,12 @@
 
 #include "platform/log/Log.h"
 
+// The binding mirrors libraries loaded once per process: one table each.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 TBassFunctions Bass;
 TBassCDFunctions BassCD;
 TBassMixFunctions BassMix;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 namespace {
 
@@ -22,7 +25,7 @@ void logLoadFailure(const std::string& why) {
     quillet::log::write("binding", "library not loaded: " + why);
 }
 
-#define ENTRY(table, fn) Entry{#fn, reinterpret_cast<void**>(&table.fn)}
+#define ENTRY(table, fn) Entry{#fn, reinterpret_cast<void**>(&(table).fn)}
 
 // One loaded library: its dlopen handle and the slots its entry points fill.
 class Binding {
@@ -93,10 +96,13 @@ const Entry kCDEntries[] = {
 };
 const Entry kMixEntries[] = {ENTRY(BassMix, BASS_Mixer_GetVersion)};
 
+// The libraries' handles, one per process like the tables they fill.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 Binding g_bass(kBassEntries);
 Binding g_cd(kCDEntries);
 Binding g_mix(kMixEntries);
 void* g_midi = nullptr;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 }  // namespace
 
