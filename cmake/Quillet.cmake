@@ -30,6 +30,22 @@ if(QUILLET_THREAD_SAFETY)
   add_compile_options(-Wthread-safety)
 endif()
 
+# quillet_include_root(target PUBLIC|PRIVATE|INTERFACE folder)
+# Gives `target` the include root of one folder of the tree, so `#include
+# "folder/X.h"` resolves and no other folder does: the root is a directory of the
+# build folder holding only a link to the source folder. A target thus reaches a
+# layer's headers only through the layer's own target (its PUBLIC root), and an
+# include of a layer it does not link fails to compile. scripts/check-layers.py
+# states which layer may use which.
+function(quillet_include_root target scope folder)
+  string(MAKE_C_IDENTIFIER "${folder}" id)
+  set(root ${CMAKE_BINARY_DIR}/include-roots/${id})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  target_include_directories(${target} ${scope} ${root})
+endfunction()
+
 # Adds every direct subfolder of DIR that has a CMakeLists.txt.
 function(quillet_add_subfolders dir)
   file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*)
@@ -55,6 +71,7 @@ function(quillet_test)
   find_package(GTest REQUIRED)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
+  quillet_include_root(${T_NAME} PRIVATE tests)
   target_compile_definitions(${T_NAME} PRIVATE
     QUILLET_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QUILLET_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
@@ -84,6 +101,7 @@ function(quillet_fuzz)
   if(CMAKE_BUILD_TYPE STREQUAL "Fuzz")
     add_executable(${F_NAME} ${F_SOURCES})
     target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+    quillet_include_root(${F_NAME} PRIVATE fuzz)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     if(NOT TARGET fuzz_all)
       add_custom_target(fuzz_all)
@@ -92,6 +110,7 @@ function(quillet_fuzz)
   elseif(QUILLET_TESTS)
     add_executable(${F_NAME}_replay ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
     target_link_libraries(${F_NAME}_replay PRIVATE ${F_LIBS})
+    quillet_include_root(${F_NAME}_replay PRIVATE fuzz)
     set(dirs)
     foreach(c IN LISTS F_CORPUS)
       list(APPEND dirs ${CMAKE_CURRENT_SOURCE_DIR}/${c})

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/log/Log.h"
 #include "platform/text/Text.h"
 #include "plugins/PluginHost.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string_view>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "mediainfo/AACfile.h"
 #include "mediainfo/ByteSource.h"
 #include "mediainfo/MPEGaudio.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/StreamInfo.h"
+#include "engine/types/StreamInfo.h"
 
 // What the inspection needs to know of the engine.
 struct TStreamInfoContext {

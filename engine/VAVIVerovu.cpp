@@ -6,7 +6,7 @@
 #include <cmath>
 #include <thread>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/text/Text.h"
 #include "platform/win/MessageLayer.h"
 #include "plugins/PluginHost.h"

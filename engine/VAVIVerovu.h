@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "engine/EngineResources.h"
-#include "engine/PlayerTypes.h"
-#include "engine/StreamInfo.h"
+#include "engine/types/PlayerTypes.h"
+#include "engine/types/StreamInfo.h"
 #include "engine/StreamInfoReader.h"
 #include "engine/Translation.h"
 #include "platform/audio/bass.h"

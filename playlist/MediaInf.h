@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/StreamInfo.h"
+#include "engine/types/StreamInfo.h"
 
 // One playlist entry. Owned by exactly one list; copying an entry to another
 // list copies the record.

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/StreamInfo.h"
+#include "engine/types/StreamInfo.h"
 
 enum class TMsgIcon { None, Information, Warning, Error, Question };
 

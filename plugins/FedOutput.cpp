@@ -13,7 +13,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/win/MessageLayer.h"
 #include "plugins/HostState.h"
 #include "plugins/PluginHost.h"

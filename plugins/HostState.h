@@ -7,8 +7,8 @@
 #include <memory>
 #include <thread>
 
-#include "engine/PlayerTypes.h"
-#include "engine/StreamInfo.h"
+#include "engine/types/PlayerTypes.h"
+#include "engine/types/StreamInfo.h"
 #include "platform/audio/bass.h"
 #include "platform/win/WinTypes.h"
 #include "plugins/OutputRing.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "plugins/HostState.h"
 
 namespace quillet::plugins {

@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
-#include "engine/PlayerTypes.h"
-#include "engine/StreamInfo.h"
+#include "engine/types/PlayerTypes.h"
+#include "engine/types/StreamInfo.h"
 #include "platform/audio/bass.h"
 #include "platform/win/WinTypes.h"
 

@@ -3,7 +3,8 @@
 # suite: the normal and the address/undefined-sanitizer builds run every test,
 # the thread-sanitizer build runs the threaded tests, the threaded targets are
 # compiled with clang's thread-safety analysis, clang-tidy checks the sources the
-# last commit changed, and every fuzz harness is built with clang and run briefly.
+# last commit changed, and every fuzz harness is built with clang and run briefly;
+# first, scripts/check-layers.py checks that every include goes down the layers.
 # Exits non-zero on any failure.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,6 +33,13 @@ run_ctest() {  # run_ctest BUILD_DIR [ctest args...]
   fi
   ((rc == 0)) || status=1
 }
+
+echo "=== layer check"
+if python3 scripts/check-layers.py; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); status=1
+fi
 
 for config in release asan; do
   echo "=== build $config"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/StreamInfo.h"
+#include "engine/types/StreamInfo.h"
 
 namespace quillet::tools {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/win/MessageLayer.h"
 #include "plugins/PluginHost.h"
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "engine/StreamInfoReader.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 
 namespace {
 

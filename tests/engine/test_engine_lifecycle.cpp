@@ -3,7 +3,7 @@
 #include <fstream>
 #include <vector>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/win/WinApi.h"
 #include "plugins/PluginHost.h"
 #include "tests/engine/EngineTest.h"

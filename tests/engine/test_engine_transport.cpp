@@ -2,7 +2,7 @@
 // fire, on device 0 through the fed output (the default) and in single-channel mode.
 #include <cmath>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/win/MessageLayer.h"
 #include "plugins/PluginHost.h"
 #include "tests/engine/EngineTest.h"

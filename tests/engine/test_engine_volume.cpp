@@ -2,7 +2,7 @@
 // the most recent output for BASS_ChannelGetData, after every volume).
 #include <cmath>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "tests/engine/EngineTest.h"
 
 using namespace enginetest;

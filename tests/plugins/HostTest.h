@@ -14,7 +14,7 @@
 #include <mutex>
 #include <vector>
 
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/win/MessageLayer.h"
 #include "plugins/PluginHost.h"
 

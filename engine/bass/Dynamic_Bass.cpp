@@ -1,4 +1,4 @@
-#include "engine/Dynamic_Bass.h"
+#include "engine/bass/Dynamic_Bass.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

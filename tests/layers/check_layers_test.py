@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""The layer check on small trees made for each case.
+
+    check_layers_test.py PATH/TO/check-layers.py
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SCRIPT = None
+
+
+def run_check(files):
+    """Writes `files` (path -> text) into a fresh tree and runs the check over it;
+    returns (exit status, output)."""
+    with tempfile.TemporaryDirectory() as tree:
+        for path, text in files.items():
+            os.makedirs(os.path.join(tree, os.path.dirname(path)), exist_ok=True)
+            with open(os.path.join(tree, path), "w", encoding="utf-8") as f:
+                f.write(text)
+        proc = subprocess.run([sys.executable, SCRIPT, tree], capture_output=True, text=True, timeout=60)
+        return proc.returncode, proc.stdout + proc.stderr
+
+
+class LayerCheck(unittest.TestCase):
+    BASE = {
+        "platform/text/Text.h": "#pragma once\n",
+        "engine/types/PlayerTypes.h": "#pragma once\n",
+        "engine/VAVIVerovu.h": '#include "engine/types/PlayerTypes.h"\n#include "plugins/PluginHost.h"\n',
+        "plugins/PluginHost.h": '#include "engine/types/PlayerTypes.h"\n#include "platform/text/Text.h"\n',
+        "plugins/PluginHost.cpp": '#include "plugins/PluginHost.h"\n#include <vector>\n#include "gtest/gtest.h"\n',
+        "tests/plugins/test.cpp": '#include "engine/VAVIVerovu.h"\n',
+    }
+
+    def test_downward_includes_pass_and_the_arrows_are_printed(self):
+        status, out = run_check(self.BASE)
+        self.assertEqual(status, 0, out)
+        self.assertIn("plugins           -> engine/types, engine/bass, platform/win", out)
+        self.assertIn("every include goes down", out)
+        self.assertIn("6 includes of the tree", out)  # not <vector>, nor a header outside the tree
+
+    def test_includes_that_do_not_go_down_fail_with_file_and_line(self):
+        cases = [  # (file, text, the problem reported)
+            ("plugins/FedOutput.cpp", '#include "plugins/PluginHost.h"\n#include "engine/VAVIVerovu.h"\n',
+             'plugins/FedOutput.cpp:2: plugins -> engine ("engine/VAVIVerovu.h")'),
+            # Sideways: mediainfo and plugins are both below the engine, neither reaches the other.
+            ("mediainfo/ID3v1.cpp", '#  include "plugins/PluginHost.h"\n',
+             'mediainfo/ID3v1.cpp:1: mediainfo -> plugins'),
+            # A path relative to the includer counts as well.
+            ("engine/types/StreamInfo.h", '#include "../../plugins/PluginHost.h"\n',
+             'engine/types/StreamInfo.h:1: engine/types -> plugins ("../../plugins/PluginHost.h")'),
+            # Through an arrow's arrows only downwards: platform/text reaches nothing.
+            ("platform/text/Text.cpp", '#include "engine/types/PlayerTypes.h"\n',
+             'platform/text/Text.cpp:1: platform/text -> engine/types'),
+            ("somewhere/New.cpp", '#include "platform/text/Text.h"\n',
+             "somewhere/New.cpp: in no layer"),
+        ]
+        for path, text, problem in cases:
+            with self.subTest(path=path):
+                status, out = run_check({**self.BASE, path: text})
+                self.assertEqual(status, 1, out)
+                self.assertIn(problem, out)
+                self.assertIn("1 problem(s)", out)
+
+    def test_a_layer_reaches_what_its_arrows_reach(self):
+        # engine -> plugins -> platform/win -> platform/text: the engine may include text.
+        files = {**self.BASE, "engine/Translation.cpp": '#include "platform/text/Text.h"\n'}
+        status, out = run_check(files)
+        self.assertEqual(status, 0, out)
+
+
+if __name__ == "__main__":
+    SCRIPT = sys.argv.pop(1)
+    unittest.main()
