@@ -36,7 +36,8 @@ struct TPendingBlock {
     uint64_t generation = 0;
     bool lost = false;  // an empty or failed read whose channel is gone
 };
-TPendingBlock g_pending;
+// Part of the plug-in host, one per process like the fed output it belongs to.
+TPendingBlock g_pending;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 // Waits on the user-interface thread until done() holds, handling its messages.
 template <typename Done>

@@ -9,6 +9,8 @@
 
 namespace qaudio {
 
+// One per thread, never shared.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
 thread_local const Channel* t_pipeOwner = nullptr;
 
 namespace {
