@@ -26,7 +26,6 @@ struct TStreamInfoReader::Readers {
 
 namespace {
 
-
 // What a BASS_CD_GetTrackLength failure returns.
 constexpr DWORD kCDLengthError = 0xFFFFFFFFu;
 
@@ -46,20 +45,12 @@ uint32_t clampU32(uint64_t value) {
                                                         : uint32_t(value);
 }
 
-uint32_t clampSigned(int64_t value) {
-    return value <= 0 ? 0 : clampU32(uint64_t(value));
-}
-
 // round(value), kept inside 0..UINT32_MAX: readers of damaged files report
 // any number of seconds, and an out-of-range float conversion is undefined.
 uint32_t roundU32(double value) {
     if (!(value > 0.0)) return 0;  // also NaN
     if (value >= 4294967295.0) return std::numeric_limits<uint32_t>::max();
     return uint32_t(std::llround(value));
-}
-
-uint32_t msOf(double seconds) {
-    return roundU32(seconds * 1000.0);
 }
 
 std::string baseName(const std::string& name) {
@@ -92,7 +83,7 @@ void takeChannelInfo(DWORD handle, TStreamInfo& info) {
 uint32_t channelDuration(DWORD handle) {
     const QWORD bytes = Bass.BASS_ChannelGetLength(handle, BASS_POS_BYTE);
     if (bytes == QWORD(-1)) return 0;
-    return msOf(Bass.BASS_ChannelBytes2Seconds(handle, bytes));
+    return millisecondsOf(Bass.BASS_ChannelBytes2Seconds(handle, bytes));
 }
 
 // Title bytes of a module: up to the first zero byte, without trailing spaces
@@ -105,115 +96,80 @@ std::string moduleTitle(ByteSource& file, const ModuleTitle& at) {
     return qtext::toUtf8(bytes);
 }
 
-template <class Tags>
-void takeID3Tags(const Tags& owner, TStreamInfo& info) {
-    const TID3v1& v1 = owner.id3v1();
-    const TID3v2& v2 = owner.id3v2();
-    if (v1.exists()) {
-        info.Title = v1.title();
-        info.Artist = v1.artist();
-        info.Album = v1.album();
-        info.Year = v1.year();
-        info.Genre = std::string(v1.genreName());
-        info.GenreID = v1.genreID();
-        info.Track = v1.track();
-        info.Comment = v1.comment();
-    } else if (v2.exists()) {
-        info.Title = v2.title();
-        info.Artist = v2.artist();
-        info.Album = v2.album();
-        info.Year = v2.year();
-        info.Genre = v2.genre();
-        info.Track = uint8_t(v2.track() & 0xFF);
-        info.Comment = v2.comment();
-    }
+// The text fields of a reader's tags.
+void takeTags(const TTagFields& t, TStreamInfo& info) {
+    info.Title = t.title;
+    info.Artist = t.artist;
+    info.Album = t.album;
+    info.Year = t.year;
+    info.Genre = t.genre;
+    info.GenreID = t.genreID;
+    info.Track = uint8_t(t.track & 0xFF);  // the low byte of a wider number
+    info.Comment = t.comment;
 }
 
-bool readWAV(TWAVfile& wav, const std::string& name, TStreamInfo& info, const TStreamInfoContext& context) {
-    if (!wav.ReadFromFile(name) || !wav.valid()) return false;
-    info.FileSize = clampSigned(wav.fileSize());
-    info.SampleRate = wav.sampleRate();
-    info.BitsPerSample = wav.bitsPerSample();
-    info.Channels = wav.channels();
-    // 64-bit: a damaged header may state any sample rate.
-    info.BitRate = clampU32(uint64_t(info.SampleRate) * info.BitsPerSample * info.Channels / 1000);
-    info.Duration = msOf(wav.duration());
-    if (context.BASSReady) {
+// The technical data and the text fields a header reader gives.
+void takeHeader(const TStreamHeaderReader& reader, TStreamInfo& info) {
+    const TAudioProperties p = reader.audioProperties();
+    info.FileSize = clampU32(p.fileSize);
+    info.SampleRate = p.sampleRate;
+    info.BitRate = p.bitRate;
+    info.Duration = p.duration;
+    info.Channels = p.channels;
+    takeTags(reader.tagFields(), info);
+}
+
+// What one inspection works on.
+struct Inspection {
+    TStreamInfoReader::Readers& readers;
+    const std::string& name;
+    const std::string& ext;
+    TStreamInfo& info;
+    const TStreamInfoContext& context;
+};
+
+// Reads the file with `reader`; when its header is valid, takes what it gives.
+bool readHeader(TStreamHeaderReader& reader, const Inspection& in) {
+    if (!reader.ReadFromFile(in.name) || !reader.valid()) return false;
+    takeHeader(reader, in.info);
+    return true;
+}
+
+bool readWAV(const Inspection& in) {
+    TWAVfile& wav = in.readers.wav;
+    if (!readHeader(wav, in)) return false;
+    in.info.BitsPerSample = wav.bitsPerSample();
+    if (in.context.BASSReady) {
         // Opened only to learn the channel type the library gives the file.
-        const HSTREAM h = Bass.BASS_StreamCreateFile(FALSE, name.c_str(), 0, 0, 0);
+        const HSTREAM h = Bass.BASS_StreamCreateFile(FALSE, in.name.c_str(), 0, 0, 0);
         if (h) {
             BASS_CHANNELINFO ci{};
-            if (Bass.BASS_ChannelGetInfo(h, &ci)) info.Format = ci.ctype;
+            if (Bass.BASS_ChannelGetInfo(h, &ci)) in.info.Format = ci.ctype;
             Bass.BASS_StreamFree(h);
         }
     }
     return true;
 }
 
-bool readMPEG(TMPEGaudio& mpeg, const std::string& name, TStreamInfo& info) {
-    if (!mpeg.ReadFromFile(name) || !mpeg.valid()) return false;
-    info.FileSize = clampSigned(mpeg.fileLength());
-    info.SampleRate = mpeg.sampleRate();
-    info.BitRate = mpeg.bitRate();
-    info.Duration = msOf(mpeg.duration());
-    takeID3Tags(mpeg, info);
-    info.Channels = mpeg.channelModeText() == "Mono" ? 1 : 2;
+bool readMPEG(const Inspection& in) {
+    TMPEGaudio& mpeg = in.readers.mpeg;
+    if (!readHeader(mpeg, in)) return false;
     const std::string_view layer = mpeg.layerText();
     if (layer == "Layer III") {
-        info.Format = BASS_CTYPE_STREAM_MP3;
+        in.info.Format = BASS_CTYPE_STREAM_MP3;
     } else if (layer == "Layer II") {
-        info.Format = BASS_CTYPE_STREAM_MP2;
+        in.info.Format = BASS_CTYPE_STREAM_MP2;
     } else if (layer == "Layer I") {
-        info.Format = BASS_CTYPE_STREAM_MP1;
+        in.info.Format = BASS_CTYPE_STREAM_MP1;
     }
     return true;
 }
 
-bool readOgg(TOggVorbis& ogg, const std::string& name, TStreamInfo& info) {
-    if (!ogg.ReadFromFile(name) || !ogg.valid()) return false;
-    info.FileSize = clampSigned(ogg.fileSize());
-    info.SampleRate = clampSigned(ogg.sampleRate());
-    info.BitRate = ogg.bitRate();
-    info.Duration = msOf(ogg.duration());
-    info.Channels = ogg.channels();
-    info.Title = ogg.title();
-    info.Artist = ogg.artist();
-    info.Album = ogg.album();
-    info.Year = ogg.date();
-    info.Genre = ogg.genre();
-    info.Track = ogg.track();
-    info.Comment = ogg.comment();
-    info.Format = BASS_CTYPE_STREAM_OGG;
-    return true;
-}
-
-bool readAAC(TAACfile& aac, const std::string& name, TStreamInfo& info) {
-    if (!aac.ReadFromFile(name) || !aac.valid()) return false;
-    info.FileSize = clampSigned(aac.fileSize());
-    info.SampleRate = clampSigned(aac.sampleRate());
-    info.BitRate = clampSigned(aac.bitRate() / 1000);
-    info.Duration = msOf(aac.duration());
-    info.Channels = aac.channels();
-    takeID3Tags(aac, info);
-    info.Format = BASS_CTYPE_STREAM_AAC;
-    return true;
-}
-
-bool readWMA(TWMAfile& wma, const std::string& name, TStreamInfo& info) {
-    if (!wma.ReadFromFile(name) || !wma.valid()) return false;
-    info.FileSize = clampSigned(wma.fileSize());
-    info.SampleRate = clampSigned(wma.sampleRate());
-    info.BitRate = clampSigned(wma.bitRate());
-    info.Duration = msOf(wma.duration());
-    info.Channels = uint16_t(clampSigned(wma.channels()));
-    info.Title = wma.title();
-    info.Artist = wma.artist();
-    info.Album = wma.album();
-    info.Year = wma.year();
-    info.Genre = wma.genre();
-    info.Track = uint8_t(wma.track() & 0xFF);
-    info.Comment = wma.comment();
-    info.Format = BASS_CTYPE_STREAM_WMA;
+// A format whose channel type is fixed.
+template <auto Reader, DWORD Format>
+bool readFixedFormat(const Inspection& in) {
+    if (!readHeader(in.readers.*Reader, in)) return false;
+    in.info.Format = Format;
     return true;
 }
 
@@ -223,7 +179,10 @@ bool isDigit(char c) {
 
 // A CD track named like "D:/Track05.cda": the drive from the first letter,
 // the track from the two digits before ".cda".
-bool readCDTrack(const std::string& name, TStreamInfo& info, const TStreamInfoContext& context) {
+bool readCDTrack(const Inspection& in) {
+    const std::string& name = in.name;
+    const TStreamInfoContext& context = in.context;
+    TStreamInfo& info = in.info;
     if (!context.CDReady || !BassCD.BASS_CD_GetTrackLength || name.size() < 6) return false;
     // The two characters just before ".cda".
     const char d0 = name[name.size() - 6];
@@ -251,8 +210,10 @@ bool readCDTrack(const std::string& name, TStreamInfo& info, const TStreamInfoCo
     return false;
 }
 
-bool readModule(const std::string& name, const std::string& ext, TStreamInfo& info,
-                const TStreamInfoContext& context) {
+bool readModule(const Inspection& in) {
+    const std::string& name = in.name;
+    const std::string& ext = in.ext;
+    TStreamInfo& info = in.info;
     FileSource file(name);
     if (!file.isOpen()) return false;
     info.FileSize = clampU32(file.size());
@@ -260,7 +221,7 @@ bool readModule(const std::string& name, const std::string& ext, TStreamInfo& in
         if (ext == at.ext) info.Title = moduleTitle(file, at);
     }
     if (ext == ".MO3" || ext == ".UMX") info.Title = qtext::toUtf8(baseName(name));
-    if (!context.BASSReady) return false;
+    if (!in.context.BASSReady) return false;
     const HMUSIC h = Bass.BASS_MusicLoad(FALSE, name.c_str(), 0, 0, BASS_MUSIC_PRESCAN, 0);
     if (!h) return false;
     info.Duration = channelDuration(h);
@@ -271,7 +232,9 @@ bool readModule(const std::string& name, const std::string& ext, TStreamInfo& in
 }
 
 // Anything else: whatever the library can open.
-bool readByLibrary(const std::string& name, TStreamInfo& info, const TStreamInfoContext& context) {
+bool readByLibrary(const Inspection& in) {
+    const std::string& name = in.name;
+    TStreamInfo& info = in.info;
     uint64_t size = 0;
     {
         FileSource file(name);
@@ -279,7 +242,7 @@ bool readByLibrary(const std::string& name, TStreamInfo& info, const TStreamInfo
         size = file.size();
     }
     info.FileSize = clampU32(size);
-    if (!context.BASSReady) return false;
+    if (!in.context.BASSReady) return false;
     const HSTREAM h = Bass.BASS_StreamCreateFile(FALSE, name.c_str(), 0, 0, 0);
     if (!h) return false;
     info.Duration = channelDuration(h);
@@ -291,6 +254,42 @@ bool readByLibrary(const std::string& name, TStreamInfo& info, const TStreamInfo
     Bass.BASS_StreamFree(h);
     return true;
 }
+
+// An Ogg Vorbis stream the header reader does not take (one of 0.1 s or less, or
+// of a channel count it does not know) still plays: the library decides, and the
+// reader's comments, when it found them, are kept.
+bool readOgg(const Inspection& in) {
+    if (readFixedFormat<&TStreamInfoReader::Readers::ogg, BASS_CTYPE_STREAM_OGG>(in)) return true;
+    if (!readByLibrary(in) || in.info.Format != BASS_CTYPE_STREAM_OGG) {
+        in.info = TStreamInfo(in.name);
+        return false;
+    }
+    takeTags(in.readers.ogg.tagFields(), in.info);
+    return true;
+}
+
+// MIDI files give no description; their row keeps them from the library's
+// generic probe below.
+bool notInspected(const Inspection&) {
+    return false;
+}
+
+// Who inspects a file, by its extension; the first row whose patterns hold
+// the extension wins. Anything else is whatever the library can open.
+struct FileKind {
+    std::string_view patterns;  // "*.EXT;" each, upper case
+    bool (*read)(const Inspection&);
+};
+constexpr FileKind kFileKinds[] = {
+    {"*.WAV;", readWAV},
+    {"*.MP1;*.MP2;*.MP3;", readMPEG},
+    {"*.OGG;", readOgg},
+    {"*.AAC;", readFixedFormat<&TStreamInfoReader::Readers::aac, BASS_CTYPE_STREAM_AAC>},
+    {"*.WMA;*.ASF;", readFixedFormat<&TStreamInfoReader::Readers::wma, BASS_CTYPE_STREAM_WMA>},
+    {"*.CDA;", readCDTrack},  // false without the CD add-on
+    {kModulePatterns, readModule},
+    {kMidiPatterns, notInspected},
+};
 
 }  // namespace
 
@@ -329,27 +328,15 @@ bool TStreamInfoReader::Read(const std::string& name, TStreamInfo& info, const T
     TStreamInfoContext ctx = context;
     ctx.BASSReady = bassUsable;
 
-    Readers& r = *m_readers;
-    bool result = false;
-    if (ext == ".WAV") {
-        result = readWAV(r.wav, name, info, ctx);
-    } else if (ext == ".MP1" || ext == ".MP2" || ext == ".MP3") {
-        result = readMPEG(r.mpeg, name, info);
-    } else if (ext == ".OGG") {
-        result = readOgg(r.ogg, name, info);
-    } else if (ext == ".AAC") {
-        result = readAAC(r.aac, name, info);
-    } else if (ext == ".WMA" || ext == ".ASF") {
-        result = readWMA(r.wma, name, info);
-    } else if (ext == ".CDA") {
-        result = readCDTrack(name, info, ctx);  // false without the CD add-on
-    } else if (ExtInPatterns(ext, kModulePatterns)) {
-        result = readModule(name, ext, info, ctx);
-    } else if (ExtInPatterns(ext, kMidiPatterns)) {
-        result = false;
-    } else {
-        result = readByLibrary(name, info, ctx);
+    const Inspection in{*m_readers, name, ext, info, ctx};
+    bool (*read)(const Inspection&) = readByLibrary;
+    for (const FileKind& kind : kFileKinds) {
+        if (ExtInPatterns(ext, kind.patterns)) {
+            read = kind.read;
+            break;
+        }
     }
+    const bool result = read(in);
     if (result && info.Title.empty()) info.Title = qtext::toUtf8(baseName(name));
     return result;
 }

@@ -45,7 +45,9 @@ class TStreamInfoReader {
     // description was obtained.
     bool Read(const std::string& name, TStreamInfo& info, const TStreamInfoContext& context);
 
-  private:
+    // One reader of each header class; defined where the readers are used.
     struct Readers;
+
+  private:
     std::unique_ptr<Readers> m_readers;
 };

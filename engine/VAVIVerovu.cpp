@@ -388,6 +388,13 @@ void TVAVIVerovu::Play() {
     ZeroBands();
     if (m_outputChannel && !m_singleChannel) CloseFedOutput();  // left over from a failed start
     m_outputChannel = 0;
+    // The end sync goes on before the output or its feeder can read the stream: a
+    // stream shorter than the start of the output would otherwise end unseen.
+    const HSYNC endSync =
+        Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync, m_messageWindow.Handle());
+    auto dropEndSync = [&] {
+        if (endSync) Bass.BASS_ChannelRemoveSync(m_decodeChannel, endSync);
+    };
     const DWORD channels = m_streamInfo.Channels;
     if (m_singleChannel) {
         m_outputChannel = m_decodeChannel;
@@ -397,6 +404,7 @@ void TVAVIVerovu::Play() {
         m_outputChannel = OpenFedOutput(m_decodeChannel, m_decodeChannel, m_channelInfo.freq, channels, bits,
                                         m_isLiveStream);
         if (!m_outputChannel) {
+            dropEndSync();
             ShowError("Could not open the channel for play.");
             m_decoderName.clear();
             return;
@@ -404,8 +412,10 @@ void TVAVIVerovu::Play() {
     }
     SetHostChannels(m_streamKind, m_decodeChannel, m_outputChannel);
     m_droppedOutputBytes = 0;
-    if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) return;
-    Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync, m_messageWindow.Handle());
+    if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) {
+        dropEndSync();  // a later start sets its own
+        return;
+    }
     SetPlayerMode(plmPlaying);
 }
 
@@ -704,11 +714,16 @@ void TVAVIVerovu::EnableSpectrumTimer(bool enable) {
 }
 
 void TVAVIVerovu::UpdateBands(const float* fft, bool ok) {
+    if (!ok) {
+        // No spectrum from the output: there is nothing to show, not a quiet moment.
+        ZeroBands();
+        return;
+    }
     int bin = 1;
     for (int band = 0; band < 25; ++band) {
         float peak = 0;
         for (; bin <= kBandUpperBin[band]; ++bin)
-            if (ok && fft[bin] > peak) peak = fft[bin];
+            if (fft[bin] > peak) peak = fft[bin];
         const double scaled = std::round((1.0 + 0.15 * band) * double(peak) * 80.0);
         const uint16_t fresh = uint16_t(std::min(scaled, 65535.0));
         uint16_t& level = m_bandOut[size_t(band)];

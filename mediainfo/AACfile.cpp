@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "mediainfo/HeaderBytes.h"
+#include "mediainfo/ID3Tags.h"
 #include "mediainfo/SourceWindow.h"
 
 namespace mediainfo {
@@ -51,20 +52,6 @@ void TAACfile::reset() {
     m_id3v2.reset();
     m_apeTag.reset();
     m_frames = 0;
-}
-
-bool TAACfile::ReadFromFile(const std::string& fileName) {
-    reset();
-    FileSource src(fileName);
-    if (!src.isOpen()) return false;
-    return ReadFromSourceCached(src);
-}
-
-bool TAACfile::ReadFromSourceCached(ByteSource& file) {
-    // The ID3v2 header and the first frames at the start; ID3v1, Lyrics3 and
-    // the APE footer at the end.
-    EdgeCachedSource cached(file, 4096, 4096);
-    return ReadFromSource(cached);
 }
 
 bool TAACfile::ReadFromSource(ByteSource& src) {
@@ -132,6 +119,20 @@ void TAACfile::readADTS(ByteSource& src, int64_t start) {
 
 bool TAACfile::valid() const {
     return m_headerTypeID != kHeaderUnknown && m_channels != 0 && m_sampleRate > 0 && m_bitRate > 0;
+}
+
+TAudioProperties TAACfile::audioProperties() const {
+    TAudioProperties p;
+    p.fileSize = byteCount(m_fileSize);
+    p.sampleRate = clampToU32(m_sampleRate);
+    p.bitRate = clampToU32(m_bitRate / 1000);
+    p.duration = millisecondsOf(duration());
+    p.channels = m_channels;
+    return p;
+}
+
+TTagFields TAACfile::tagFields() const {
+    return preferredID3Fields(m_id3v1, m_id3v2);
 }
 
 double TAACfile::duration() const {

@@ -11,10 +11,11 @@
 #include "mediainfo/ByteSource.h"
 #include "mediainfo/ID3v1.h"
 #include "mediainfo/ID3v2.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
-class TAACfile {
+class TAACfile final : public TStreamHeaderReader {
   public:
     enum HeaderType : uint8_t { kHeaderUnknown = 0, kHeaderADIF = 1, kHeaderADTS = 2 };
     enum MPEGVersion : uint8_t { kVersionUnknown = 0, kMPEG2 = 1, kMPEG4 = 2 };
@@ -27,22 +28,25 @@ class TAACfile {
     };
     enum BitRateType : uint8_t { kBitRateUnknown = 0, kCBR = 1, kVBR = 2 };
 
-    TAACfile() = default;
+    // Files are read through a cache of their first and last few KiB: the
+    // ID3v2 header and the first frames at the start; ID3v1, Lyrics3 and the
+    // APE footer at the end.
+    TAACfile() : TStreamHeaderReader(EdgeCache{4096, 4096}) {}
 
     // Back to the unread state, the tag readers too.
-    void reset();
+    void reset() override;
 
     // Resets, lets the three tag readers read the file, then reads the stream
     // header. False when a tag reader fails (a file too short for an APE
     // footer) or the file cannot be opened.
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& src);
-    // What ReadFromFile does with the opened file: ReadFromSource through a
-    // cache of the file's first and last few KiB.
-    bool ReadFromSourceCached(ByteSource& file);
+    bool ReadFromSource(ByteSource& src) override;
 
     // A known header type, channels, a sample rate and a bit rate.
-    bool valid() const;
+    bool valid() const override;
+    // The bit rate in kbit/s (bitRate() / 1000, cut).
+    TAudioProperties audioProperties() const override;
+    // The ID3v1 tag's fields when there is one, else the ID3v2 tag's.
+    TTagFields tagFields() const override;
     // Seconds: the bytes after the ID3v2 tag at the bit rate; 0 without one.
     double duration() const;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mediainfo/TagText.h"
+#include "mediainfo/TextFields.h"
 #include "platform/text/Text.h"
 
 namespace mediainfo {
@@ -34,13 +35,6 @@ std::string cappedValue(std::string_view bytes) {
 
 void TAPETag::reset() {
     *this = TAPETag();
-}
-
-bool TAPETag::ReadFromFile(const std::string& fileName) {
-    reset();
-    FileSource source(fileName);
-    if (!source.isOpen()) return false;
-    return ReadFromSource(source);
 }
 
 bool TAPETag::ReadFromSource(ByteSource& source) {
@@ -87,6 +81,18 @@ bool TAPETag::ReadFromSource(ByteSource& source) {
         pos += valueSize;
     }
     return true;
+}
+
+TTagFields TAPETag::tagFields() const {
+    TTagFields t;
+    t.title = qtext::toUtf8(value("Title"));
+    t.artist = qtext::toUtf8(value("Artist"));
+    t.album = qtext::toUtf8(value("Album"));
+    t.year = qtext::toUtf8(value("Year"));
+    t.genre = qtext::toUtf8(value("Genre"));
+    t.comment = qtext::toUtf8(value("Comment"));
+    t.track = static_cast<int32_t>(leadingNumber(value("Track"), 0x7FFFFFFF).value_or(0));
+    return t;
 }
 
 std::string TAPETag::value(std::string_view name) const {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mediainfo/ByteSource.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
@@ -21,7 +21,7 @@ struct TAPEItem {
     std::string value;
 };
 
-class TAPETag {
+class TAPETag final : public TMediaReader {
   public:
     // Bytes of a value kept; the rest of a longer value (cover art, binary
     // data) is skipped.
@@ -31,13 +31,15 @@ class TAPETag {
     TAPETag() = default;
 
     // Back to the empty state: no items, no tag, version 0, size 0.
-    void reset();
+    void reset() override;
 
     // Reset, read the footer and, when it is an APE footer, the items. False
     // when the file cannot be opened or has no room for a 32-byte footer
     // (before an ID3v1 tag); true otherwise, with or without a tag.
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& source);
+    bool ReadFromSource(ByteSource& source) override;
+    // The items Title, Artist, Album, Year, Genre, Comment and Track (the
+    // number before a "/"), decoded by the program's text rule.
+    TTagFields tagFields() const override;
 
     const std::vector<TAPEItem>& items() const { return m_items; }
     bool exists() const { return m_exists; }       // an "APETAGEX" footer was found

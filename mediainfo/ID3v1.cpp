@@ -78,20 +78,26 @@ void TID3v1::reset() {
     *this = TID3v1();
 }
 
-bool TID3v1::ReadFromFile(const std::string& fileName) {
-    reset();
-    return read(fileName, true);
-}
-
 bool TID3v1::ReadFromSource(ByteSource& source) {
     reset();
     return read(source, true);
 }
 
 bool TID3v1::read(const std::string& fileName, bool details) {
-    FileSource source(fileName);
-    if (!source.isOpen()) return false;
-    return read(source, details);
+    return withFile(fileName, [&](ByteSource& source) { return read(source, details); });
+}
+
+TTagFields TID3v1::tagFields() const {
+    TTagFields t;
+    t.title = title();
+    t.artist = artist();
+    t.album = album();
+    t.year = year();
+    t.genre = std::string(genreName());
+    t.comment = comment();
+    t.track = m_track;
+    t.genreID = m_genreID;
+    return t;
 }
 
 bool TID3v1::read(ByteSource& source, bool details) {

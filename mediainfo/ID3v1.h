@@ -12,12 +12,12 @@
 #include <string>
 #include <string_view>
 
-#include "mediainfo/ByteSource.h"
 #include "mediainfo/MP3TagInfo.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
-class TID3v1 {
+class TID3v1 final : public TMediaReader {
   public:
     // Genre byte meaning "no genre".
     static constexpr uint8_t kNoGenre = 255;
@@ -29,12 +29,14 @@ class TID3v1 {
 
     // Back to the empty state: no tag, version 1, empty strings, track 0,
     // genre 255, no Lyrics3 block.
-    void reset();
+    void reset() override;
 
     // Reset, then read the tag and the Lyrics3 block with all their fields.
     // False only when the file cannot be opened or read.
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& source);
+    bool ReadFromSource(ByteSource& source) override;
+    // Title, artist, album and comment in their long forms when present, the
+    // genre as its table name, the track and the genre number.
+    TTagFields tagFields() const override;
 
     // The reading without the reset. With `details` off only exists(),
     // lyrics3Present() and lyrics3Size() are filled.

@@ -12,12 +12,12 @@
 #include <string>
 #include <string_view>
 
-#include "mediainfo/ByteSource.h"
 #include "mediainfo/MP3TagInfo.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
-class TID3v2 {
+class TID3v2 final : public TMediaReader {
   public:
     // At most this many bytes of a frame are read; larger frames (pictures)
     // are skipped over. No text field the program shows comes near it.
@@ -27,12 +27,13 @@ class TID3v2 {
 
     // Back to the empty state: no tag, version 0, size 0, track 0, empty
     // strings.
-    void reset();
+    void reset() override;
 
     // Reset, then read the tag. True when the first 10 bytes could be read,
     // whether or not a tag was there; false (and reset) otherwise.
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& source);
+    bool ReadFromSource(ByteSource& source) override;
+    // Title, artist, album, year, genre, comment and the track number.
+    TTagFields tagFields() const override;
 
     bool exists() const { return m_exists; }       // the file starts with "ID3"
     uint8_t version() const { return m_version; }  // the major version (2, 3, 4 ...)

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "mediainfo/SourceWindow.h"
+#include "mediainfo/ID3Tags.h"
 #include "platform/text/Text.h"
 
 namespace mediainfo {
@@ -123,20 +123,6 @@ void TMPEGaudio::reset() {
     m_id3v1.reset();
     m_id3v2.reset();
     m_apeTag.reset();
-}
-
-bool TMPEGaudio::ReadFromFile(const std::string& fileName) {
-    reset();
-    FileSource src(fileName);
-    if (!src.isOpen()) return false;
-    return ReadFromSourceCached(src);
-}
-
-bool TMPEGaudio::ReadFromSourceCached(ByteSource& file) {
-    // The ID3v2 header and the first block at the start; the ID3v1 tag, the
-    // Lyrics3 footer and the encoder block (3586 bytes before the end) at the end.
-    EdgeCachedSource cached(file, 4096, 4096);
-    return ReadFromSource(cached);
 }
 
 bool TMPEGaudio::readBlock(ByteSource& src, int64_t offset, Block& block) {
@@ -269,6 +255,20 @@ int32_t TMPEGaudio::frameCount() const {
     if (m_vbr.found) return m_vbr.frames;
     if (m_frame.size == 0) return 0;
     return static_cast<int32_t>((m_audioEnd - m_audioStart) / m_frame.size);
+}
+
+TAudioProperties TMPEGaudio::audioProperties() const {
+    TAudioProperties p;
+    p.fileSize = byteCount(m_fileLength);
+    p.sampleRate = sampleRate();
+    p.bitRate = bitRate();
+    p.duration = millisecondsOf(duration());
+    if (m_frame.found) p.channels = channelModeText() == "Mono" ? 1 : 2;
+    return p;
+}
+
+TTagFields TMPEGaudio::tagFields() const {
+    return preferredID3Fields(m_id3v1, m_id3v2);
 }
 
 bool TMPEGaudio::valid() const {

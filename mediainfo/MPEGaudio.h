@@ -18,10 +18,11 @@
 #include "mediainfo/ByteSource.h"
 #include "mediainfo/ID3v1.h"
 #include "mediainfo/ID3v2.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
-class TMPEGaudio {
+class TMPEGaudio final : public TStreamHeaderReader {
   public:
     // Bytes read per step of the frame and encoder searches; frames are looked
     // for at the first half of the positions of a block.
@@ -59,24 +60,29 @@ class TMPEGaudio {
         uint8_t emphasisID = 2;
     };
 
-    TMPEGaudio() = default;
+    // Files are read through a cache of their first and last few KiB: the
+    // ID3v2 header and the first block at the start; the ID3v1 tag, the
+    // Lyrics3 footer and the encoder block (3586 bytes before the end) at the
+    // end.
+    TMPEGaudio() : TStreamHeaderReader(EdgeCache{4096, 4096}) {}
 
     // Back to the unread state (the tag readers too): numbers zero, strings
     // empty, the version, mode and emphasis "unknown".
-    void reset();
+    void reset() override;
 
     // Resets, then reads. False only when the file cannot be opened or read;
     // true otherwise, even when no frame was found (valid() then fails and the
     // object and its tags are reset).
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& src);
-    // What ReadFromFile does with the opened file: ReadFromSource through a
-    // cache of the file's first and last few KiB.
-    bool ReadFromSourceCached(ByteSource& file);
+    bool ReadFromSource(ByteSource& src) override;
 
     // A frame was found, the bit rate is 8 to 448 kbit/s and the duration is
     // at least 0.1 s.
-    bool valid() const;
+    bool valid() const override;
+    // One channel for a mono frame, two for every other mode, none without a
+    // frame.
+    TAudioProperties audioProperties() const override;
+    // The ID3v1 tag's fields when there is one, else the ID3v2 tag's.
+    TTagFields tagFields() const override;
     // kbit/s: from the VBR header when it states frames, else the table value.
     uint16_t bitRate() const;
     uint16_t sampleRate() const;  // Hz

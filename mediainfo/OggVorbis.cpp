@@ -83,20 +83,6 @@ int32_t lastGranule(ByteSource& src, int64_t fileSize) {
 
 }  // namespace
 
-bool TOggVorbis::ReadFromFile(const std::string& fileName) {
-    reset();
-    FileSource src(fileName);
-    if (!src.isOpen()) return false;
-    return ReadFromSourceCached(src);
-}
-
-bool TOggVorbis::ReadFromSourceCached(ByteSource& file) {
-    // The first two pages at the start; the first block of the last-page
-    // search (5001 bytes) at the end.
-    EdgeCachedSource cached(file, 4096, 8192);
-    return ReadFromSource(cached);
-}
-
 bool TOggVorbis::ReadFromSource(ByteSource& src) {
     using namespace bytes;
     reset();
@@ -186,6 +172,28 @@ uint16_t TOggVorbis::bitRate() const {
     if (d <= 0) return 0;
     const double rate = std::round(static_cast<double>(m_fileSize - m_id3v2Size) / d / 125.0);
     return static_cast<uint16_t>(std::clamp(rate, 0.0, 65535.0));
+}
+
+TAudioProperties TOggVorbis::audioProperties() const {
+    TAudioProperties p;
+    p.fileSize = byteCount(m_fileSize);
+    p.sampleRate = clampToU32(m_sampleRate);
+    p.bitRate = bitRate();
+    p.duration = millisecondsOf(duration());
+    p.channels = m_channels;
+    return p;
+}
+
+TTagFields TOggVorbis::tagFields() const {
+    TTagFields t;
+    t.title = m_title;
+    t.artist = m_artist;
+    t.album = m_album;
+    t.year = m_date;
+    t.genre = m_genre;
+    t.comment = m_comment;
+    t.track = m_track;
+    return t;
 }
 
 bool TOggVorbis::valid() const {

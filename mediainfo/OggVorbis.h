@@ -7,24 +7,28 @@
 #include <cstdint>
 #include <string>
 
-#include "mediainfo/ByteSource.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
-class TOggVorbis {
+class TOggVorbis final : public TStreamHeaderReader {
   public:
+    // Files are read through a cache of their first and last few KiB: the
+    // first two pages at the start; the first block of the last-page search
+    // (5001 bytes) at the end.
+    TOggVorbis() : TStreamHeaderReader(EdgeCache{4096, 8192}) {}
+
     // Resets, then reads. False when the file cannot be read or does not
     // start (after an optional ID3v2 tag) with an Ogg page holding a Vorbis
     // identification header; the object is then in its reset state.
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& src);
-    // What ReadFromFile does with the opened file: ReadFromSource through a
-    // cache of the file's first and last few KiB.
-    bool ReadFromSourceCached(ByteSource& file);
-    void reset() { *this = TOggVorbis(); }
+    bool ReadFromSource(ByteSource& src) override;
+    void reset() override { *this = TOggVorbis(); }
 
     // Channels 1, 2 or 6, a sample rate, more than 0.1 s and a bit rate.
-    bool valid() const;
+    bool valid() const override;
+    TAudioProperties audioProperties() const override;
+    // The DATE comment is the year.
+    TTagFields tagFields() const override;
     // Seconds: samples / sample rate, else estimated from the nominal bit rate.
     double duration() const;
     // kbit/s over the whole file (less a leading ID3v2 tag).

@@ -20,13 +20,6 @@ constexpr std::string_view kSubFormatSuffix("\x00\x00\x00\x00\x10\x00\x80\x00\x0
 
 }  // namespace
 
-bool TWAVfile::ReadFromFile(const std::string& fileName) {
-    reset();
-    FileSource src(fileName);
-    if (!src.isOpen()) return false;
-    return ReadFromSource(src);
-}
-
 bool TWAVfile::ReadFromSource(ByteSource& src) {
     using namespace bytes;
     reset();
@@ -55,6 +48,18 @@ bool TWAVfile::ReadFromSource(ByteSource& src) {
     const int64_t real = static_cast<int64_t>(src.size());
     m_fileSize = claimed > real ? real : claimed;
     return true;
+}
+
+TAudioProperties TWAVfile::audioProperties() const {
+    TAudioProperties p;
+    p.fileSize = byteCount(m_fileSize);
+    p.sampleRate = m_sampleRate;
+    p.channels = m_channels;
+    // 64-bit: a damaged header may state any sample rate.
+    p.bitRate =
+        clampToU32(static_cast<int64_t>(uint64_t{m_sampleRate} * m_bitsPerSample * m_channels / 1000));
+    p.duration = millisecondsOf(duration());
+    return p;
 }
 
 double TWAVfile::duration() const {

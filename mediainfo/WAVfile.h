@@ -5,21 +5,22 @@
 #include <cstdint>
 #include <string>
 
-#include "mediainfo/ByteSource.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
-class TWAVfile {
+class TWAVfile final : public TStreamHeaderReader {
   public:
     // Resets, then reads the header. False when the file cannot be opened or
     // holds fewer than 44 bytes; true otherwise, valid or not.
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& src);
-    void reset() { *this = TWAVfile(); }
+    bool ReadFromSource(ByteSource& src) override;
+    void reset() override { *this = TWAVfile(); }
 
     // A PCM (or MS-ADPCM) RIFF/WAVE header: format tag 1 or 2, or a
     // WAVE_FORMAT_EXTENSIBLE header whose sub-format is PCM.
-    bool valid() const { return m_valid; }
+    bool valid() const override { return m_valid; }
+    // The bit rate is the PCM rate: sample rate x bits x channels / 1000.
+    TAudioProperties audioProperties() const override;
     uint8_t channels() const { return m_channels; }
     uint32_t sampleRate() const { return m_sampleRate; }
     uint8_t bitsPerSample() const { return m_bitsPerSample; }

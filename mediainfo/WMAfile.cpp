@@ -111,13 +111,6 @@ void readExtendedContent(SourceWindow& in, uint64_t pos, Header& h) {
 
 }  // namespace
 
-bool TWMAfile::ReadFromFile(const std::string& fileName) {
-    reset();
-    FileSource src(fileName);
-    if (!src.isOpen()) return false;
-    return ReadFromSource(src);
-}
-
 bool TWMAfile::ReadFromSource(ByteSource& src) {
     using namespace bytes;
     reset();
@@ -171,6 +164,28 @@ bool TWMAfile::ReadFromSource(ByteSource& src) {
     if (track.find('/') == std::string::npos)
         m_track = static_cast<int32_t>(leadingNumber(track, 0x7FFFFFFF).value_or(0));
     return true;
+}
+
+TAudioProperties TWMAfile::audioProperties() const {
+    TAudioProperties p;
+    p.fileSize = byteCount(m_fileSize);
+    p.sampleRate = clampToU32(m_sampleRate);
+    p.bitRate = clampToU32(m_bitRate);
+    p.duration = millisecondsOf(m_duration);
+    p.channels = static_cast<uint16_t>(clampToU32(m_channels));
+    return p;
+}
+
+TTagFields TWMAfile::tagFields() const {
+    TTagFields t;
+    t.title = m_title;
+    t.artist = m_artist;
+    t.album = m_album;
+    t.year = m_year;
+    t.genre = m_genre;
+    t.comment = m_comment;
+    t.track = m_track;
+    return t;
 }
 
 }  // namespace mediainfo

@@ -6,21 +6,22 @@
 #include <cstdint>
 #include <string>
 
-#include "mediainfo/ByteSource.h"
+#include "mediainfo/MediaReader.h"
 
 namespace mediainfo {
 
-class TWMAfile {
+class TWMAfile final : public TStreamHeaderReader {
   public:
     // Resets, then reads. False only when the file cannot be opened; whether
     // the header is usable is told by valid().
-    bool ReadFromFile(const std::string& fileName);
-    bool ReadFromSource(ByteSource& src);
-    void reset() { *this = TWMAfile(); }
+    bool ReadFromSource(ByteSource& src) override;
+    void reset() override { *this = TWMAfile(); }
 
     // The header holds plausible audio data: a maximum bit rate in (0, 320000),
     // 1 to 6 channels, 8000 to 96000 Hz and 1 to 39999 average bytes per second.
-    bool valid() const { return m_valid; }
+    bool valid() const override { return m_valid; }
+    TAudioProperties audioProperties() const override;
+    TTagFields tagFields() const override;
     int64_t fileSize() const { return m_fileSize; }
     int32_t channels() const { return m_channels; }
     int32_t sampleRate() const { return m_sampleRate; }

@@ -2,7 +2,7 @@
 //
 // Layout: root <playlist count="N"> holding <group1> ... <groupN>, each with
 // caption="name" count="M" and children <item0> ... <item(M-1)> whose
-// sixteen attributes hold the entry's stream information (kItemAttributes).
+// sixteen attributes hold the entry's stream information (kStreamInfoFileOrder).
 // The temporary list is never written. Elements are found by their numbered
 // names, not by their order in the document.
 #include <algorithm>
@@ -23,29 +23,7 @@
 
 namespace {
 
-// The attributes of an item element, in the order they are written.
-enum ItemAttribute {
-    aFileName,
-    aFileSize,
-    aSampleRate,
-    aBitRate,
-    aBitsPerSample,
-    aDuration,
-    aTitle,
-    aArtist,
-    aAlbum,
-    aYear,
-    aGenre,
-    aTrack,
-    aComment,
-    aChannels,
-    aFormat,
-    aGenreId,
-    kItemAttributeCount
-};
-constexpr const char* kItemAttributes[kItemAttributeCount] = {
-    "filename", "filesize", "samplerate", "bitrate", "bitspersample", "duration", "title",  "artist",
-    "album",    "year",     "genre",      "track",   "comment",       "channels", "format", "genreid"};
+constexpr std::size_t kItemAttributeCount = kStreamInfoFileOrder.size();
 
 // A decimal integer with an optional sign and nothing else; nullopt for
 // anything that is not one or does not fit 64 bits.
@@ -70,91 +48,65 @@ int64_t readCount(pugi::xml_node node) {
     return *value;
 }
 
-// A numeric stream attribute converted to the field's width, as an integer
-// assignment does; anything that is not a number reads as 0.
-template <typename T>
-T readNumber(const char* text) {
+// A numeric stream attribute as 64 bits (TStreamInfoField::setNumber cuts it
+// to the field's width, as an integer assignment does); anything that is not
+// a number reads as 0.
+uint64_t readNumber(const char* text) {
     const std::optional<int64_t> value = parseDecimal(text);
-    return value ? static_cast<T>(static_cast<uint64_t>(*value)) : T(0);
+    return value ? static_cast<uint64_t>(*value) : 0;
+}
+
+// The file position of the attribute called `name`, kItemAttributeCount for
+// none. Attributes written by the program come in file order, so the one at
+// `ordinal` is checked first and the others only when the order differs.
+std::size_t attributePosition(const char* name, std::size_t ordinal) {
+    if (ordinal < kItemAttributeCount && std::strcmp(name, kStreamInfoFileOrder[ordinal]->attribute) == 0)
+        return ordinal;
+    for (std::size_t i = 0; i < kItemAttributeCount; ++i) {
+        if (std::strcmp(name, kStreamInfoFileOrder[i]->attribute) == 0) return i;
+    }
+    return kItemAttributeCount;
 }
 
 void readItemAttributes(pugi::xml_node node, TStreamInfo& info) {
-    // Attributes written by the program come in table order; check the
-    // expected name first and search only when the order differs. The first
-    // attribute of a name wins.
+    // The first attribute of a name wins.
     bool seen[kItemAttributeCount] = {};
-    int ordinal = 0;
+    std::size_t ordinal = 0;
     for (pugi::xml_attribute attr = node.first_attribute(); attr; attr = attr.next_attribute(), ++ordinal) {
-        const char* name = attr.name();
-        int which = -1;
-        if (ordinal < kItemAttributeCount && std::strcmp(name, kItemAttributes[ordinal]) == 0) {
-            which = ordinal;
-        } else {
-            for (int i = 0; i < kItemAttributeCount; ++i) {
-                if (std::strcmp(name, kItemAttributes[i]) == 0) {
-                    which = i;
-                    break;
-                }
-            }
-        }
-        if (which < 0 || seen[which]) continue;
+        const std::size_t which = attributePosition(attr.name(), ordinal);
+        if (which == kItemAttributeCount || seen[which]) continue;
         seen[which] = true;
-        const char* v = attr.value();
-        switch (static_cast<ItemAttribute>(which)) {
-            case aFileName:
-                info.FileName = v;
-                break;
-            case aFileSize:
-                info.FileSize = readNumber<uint32_t>(v);
-                break;
-            case aSampleRate:
-                info.SampleRate = readNumber<uint32_t>(v);
-                break;
-            case aBitRate:
-                info.BitRate = readNumber<uint32_t>(v);
-                break;
-            case aBitsPerSample:
-                info.BitsPerSample = readNumber<uint16_t>(v);
-                break;
-            case aDuration:
-                info.Duration = readNumber<uint32_t>(v);
-                break;
-            case aTitle:
-                info.Title = v;
-                break;
-            case aArtist:
-                info.Artist = v;
-                break;
-            case aAlbum:
-                info.Album = v;
-                break;
-            case aYear:
-                info.Year = v;
-                break;
-            case aGenre:
-                info.Genre = v;
-                break;
-            case aTrack:
-                info.Track = readNumber<uint8_t>(v);
-                break;
-            case aComment:
-                info.Comment = v;
-                break;
-            case aChannels:
-                info.Channels = readNumber<uint16_t>(v);
-                break;
-            case aFormat:
-                info.Format = readNumber<uint32_t>(v);
-                break;
-            case aGenreId:
-                info.GenreID = readNumber<uint8_t>(v);
-                break;
-            case kItemAttributeCount:
-                break;
+        const TStreamInfoField& field = *kStreamInfoFileOrder[which];
+        if (field.isText()) {
+            field.text(info) = attr.value();
+        } else {
+            field.setNumber(info, readNumber(attr.value()));
         }
     }
     // A missing numeric attribute reads as 0, like one that is not a number.
-    if (!seen[aBitsPerSample]) info.BitsPerSample = 0;
+    for (std::size_t i = 0; i < kItemAttributeCount; ++i) {
+        if (!seen[i] && !kStreamInfoFileOrder[i]->isText()) kStreamInfoFileOrder[i]->setNumber(info, 0);
+    }
+}
+
+void writeItemAttributes(pugi::xml_node item, const TStreamInfo& info) {
+    for (const TStreamInfoField* field : kStreamInfoFileOrder) {
+        pugi::xml_attribute attr = item.append_attribute(field->attribute);
+        if (field->isText()) {
+            attr.set_value(field->text(info).c_str());
+        } else {
+            attr.set_value(field->number(info));
+        }
+    }
+}
+
+// The bytes of the record's strings, before escaping.
+std::size_t textBytes(const TStreamInfo& info) {
+    std::size_t bytes = 0;
+    for (const TStreamInfoField& field : kStreamInfoFields) {
+        if (field.isText()) bytes += field.text(info).size();
+    }
+    return bytes;
 }
 
 // The child elements named prefix + n for first <= n <= last, found in one
@@ -371,31 +323,8 @@ std::string TPlayListModel::PlaylistsText() const {
         group.append_attribute("caption").set_value(list.Name.c_str());
         group.append_attribute("count").set_value(static_cast<unsigned long long>(list.Items.size()));
         for (std::size_t k = 0; k < list.Items.size(); ++k) {
-            const TStreamInfo& s = list.Items[k].StreamInfo;
             std::snprintf(name, sizeof name, "item%zu", k);
-            pugi::xml_node item = group.append_child(name);
-            const auto text = [&](ItemAttribute a, const std::string& v) {
-                item.append_attribute(kItemAttributes[a]).set_value(v.c_str());
-            };
-            const auto number = [&](ItemAttribute a, unsigned v) {
-                item.append_attribute(kItemAttributes[a]).set_value(v);
-            };
-            text(aFileName, s.FileName);
-            number(aFileSize, s.FileSize);
-            number(aSampleRate, s.SampleRate);
-            number(aBitRate, s.BitRate);
-            number(aBitsPerSample, s.BitsPerSample);
-            number(aDuration, s.Duration);
-            text(aTitle, s.Title);
-            text(aArtist, s.Artist);
-            text(aAlbum, s.Album);
-            text(aYear, s.Year);
-            text(aGenre, s.Genre);
-            number(aTrack, s.Track);
-            text(aComment, s.Comment);
-            number(aChannels, s.Channels);
-            number(aFormat, s.Format);
-            number(aGenreId, s.GenreID);
+            writeItemAttributes(group.append_child(name), list.Items[k].StreamInfo);
         }
     }
     // The same text as qxml::Document::toText, written straight into one
@@ -411,9 +340,7 @@ std::string TPlayListModel::PlaylistsText() const {
     for (const auto& list : m_lists) {
         estimate += 64 + list->Name.size();
         for (const TMediaInf& m : list->Items) {
-            const TStreamInfo& s = m.StreamInfo;
-            estimate += 320 + s.FileName.size() + s.Title.size() + s.Artist.size() + s.Album.size() +
-                        s.Year.size() + s.Genre.size() + s.Comment.size();
+            estimate += 320 + textBytes(m.StreamInfo);
         }
     }
     writer.out.reserve(estimate + estimate / 8);  // room for escapes

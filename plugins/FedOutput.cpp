@@ -5,18 +5,20 @@
 // the ring, then takes the ring (writer side) only to store the block. A reset
 // between the two makes the block stale: its generation no longer matches and it is
 // dropped, so nothing read before the source was repositioned reaches the ring.
+#include "plugins/FedOutput.h"
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "engine/bass/Dynamic_Bass.h"
+#include "engine/types/PlayerTypes.h"
 #include "platform/win/MessageLayer.h"
-#include "plugins/HostState.h"
-#include "plugins/PluginHost.h"
 
 namespace quillet::plugins {
 
@@ -28,16 +30,11 @@ constexpr auto kWaitStep = TOutputRing::kBusyWaitStep;
 // ring refills ahead of the output thread.
 constexpr int kFeederNice = -5;
 
-// What the feeder read and has not yet stored (feeder thread only). A block stays
-// here when the ring could not be taken in time, and is stored by the next request.
-struct TPendingBlock {
-    enum Kind { kNone, kData, kEmpty, kFailed } kind = kNone;
-    uint32_t bytes = 0;
-    uint64_t generation = 0;
-    bool lost = false;  // an empty or failed read whose channel is gone
-};
-// Part of the plug-in host, one per process like the fed output it belongs to.
-TPendingBlock g_pending;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+std::unique_ptr<uint8_t[]> zeroedBuffer(uint32_t size) {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+    if (buffer) std::memset(buffer.get(), 0, size);
+    return buffer;
+}
 
 // Waits on the user-interface thread until done() holds, handling its messages.
 template <typename Done>
@@ -50,104 +47,6 @@ void waitProcessingMessages(Done done) {
     }
 }
 
-bool fedStreamActive() {
-    const HSTREAM stream = Host().fedStream.load();
-    if (!stream) return false;
-    const DWORD state = Bass.BASS_ChannelIsActive(stream);
-    return state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED;
-}
-
-// Reads one block from the source into the decode buffer (nothing is held).
-void readBlock() {
-    auto& h = Host();
-    g_pending = {};
-    g_pending.generation = h.ring.generation.load();
-    const DWORD got = Bass.BASS_ChannelGetData(h.source, h.decodeBuffer.get(), h.feedBlock);
-    if (got == DWORD(-1)) {
-        g_pending.kind = TPendingBlock::kFailed;
-        g_pending.lost = Bass.BASS_ErrorGetCode() == BASS_ERROR_HANDLE;
-        return;
-    }
-    if (got == 0) {
-        g_pending.kind = TPendingBlock::kEmpty;
-        // The engine's own channel gone while reading another one: the source lost.
-        g_pending.lost = h.source != h.origin &&
-                         Bass.BASS_ChannelGetPosition(h.origin, BASS_POS_BYTE) == QWORD(-1) &&
-                         Bass.BASS_ErrorGetCode() == BASS_ERROR_HANDLE;
-        return;
-    }
-    uint32_t bytes = std::min<uint32_t>(got, h.feedBlock);
-    if (h.ring.padBlocks && bytes < h.feedBlock) {
-        // Live streams: a short read is completed with silence and reading goes on.
-        std::memcpy(h.decodeBuffer.get() + bytes, h.padBuffer.get(), h.feedBlock - bytes);
-        bytes = h.feedBlock;
-    }
-    g_pending.kind = TPendingBlock::kData;
-    g_pending.bytes = bytes;
-}
-
-// One request: 0 when a full block was stored, 1 when nothing more for now, -1 when
-// the source is lost.
-int decodeBlock() {
-    auto& h = Host();
-    auto& ring = h.ring;
-    if (g_pending.kind != TPendingBlock::kNone && g_pending.generation != ring.generation.load())
-        g_pending = {};  // read before a reset
-    if (!h.fedStream.load() || ring.inputEnded) return 1;
-    if (g_pending.kind == TPendingBlock::kNone) {
-        // A block never fills the ring completely, so a full ring never looks empty.
-        if (ring.freeSpace() <= h.feedBlock) return 1;
-        readBlock();
-    }
-    if (!ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, TOutputRing::kBusyWaits)) {
-        // The reader kept the ring for 3 s: keep the block and try again later.
-        PostFeedRequest();
-        return 1;
-    }
-    if (g_pending.generation != ring.generation.load()) {
-        // The ring was reset while the block was read: it belongs to the old position.
-        ring.releaseSide(TOutputRing::kWriter);
-        g_pending = {};
-        PostFeedRequest();
-        return 1;
-    }
-    if (g_pending.kind == TPendingBlock::kData && ring.freeSpace() <= g_pending.bytes) {
-        // Cannot happen while only the reader frees space; kept for the next request.
-        ring.releaseSide(TOutputRing::kWriter);
-        return 1;
-    }
-    int result = 1;
-    bool wasPrebuffering = false;
-    switch (g_pending.kind) {
-        case TPendingBlock::kFailed:
-        case TPendingBlock::kEmpty:
-            ring.inputEnded = true;
-            result = g_pending.lost && !ring.closing ? -1 : 1;
-            break;
-        case TPendingBlock::kData:
-            ring.write(h.decodeBuffer.get(), g_pending.bytes);
-            if (g_pending.bytes < h.feedBlock) {
-                ring.inputEnded = true;  // after the bytes: the reader sees them first
-                break;
-            }
-            result = 0;
-            wasPrebuffering = ring.prebuffering;
-            if (wasPrebuffering &&
-                (ring.freeSpace() <= h.feedBlock || ring.usedSpace() >= 2 * uint64_t(h.block200)))
-                ring.prebuffering = false;
-            break;
-        case TPendingBlock::kNone:
-            break;
-    }
-    const bool room = ring.freeSpace() > h.feedBlock;
-    ring.releaseSide(TOutputRing::kWriter);
-    g_pending = {};
-    // Chain the next block while the ring fills for a start or the stream plays.
-    if (result == 0 && room && h.fedStream.load() && (wasPrebuffering || fedStreamActive()))
-        PostFeedRequest();
-    return result;
-}
-
 void raiseFeederPriority() {
     // Best effort: without the right to lower a nice value the feeder runs at normal
     // priority, which only makes the ring refill later.
@@ -155,131 +54,288 @@ void raiseFeederPriority() {
     (void)setpriority(PRIO_PROCESS, tid, kFeederNice);
 }
 
-void feederMain() {
-    auto& h = Host();
-    h.feederThreadId = quillet::win::EnsureThreadQueue();
+}  // namespace
+
+// The feeder thread's side of the output. It lives on that thread's stack, so the
+// block it read and has not yet stored is out of every other thread's reach.
+class TFedOutput::TFeeder {
+  public:
+    explicit TFeeder(TFedOutput& output) : m_out(output) {}
+
+    // One request: 0 when a full block was stored, 1 when nothing more for now, -1
+    // when the source is lost.
+    int decodeBlock();
+
+  private:
+    // What was read and not yet stored. A block stays here when the ring could not be
+    // taken in time, and is stored by the next request.
+    struct TPendingBlock {
+        enum Kind { kNone, kData, kEmpty, kFailed } kind = kNone;
+        uint32_t bytes = 0;
+        uint64_t generation = 0;
+        bool lost = false;  // an empty or failed read whose channel is gone
+    };
+
+    void readBlock();
+    bool fedStreamActive() const;
+
+    TFedOutput& m_out;
+    TPendingBlock m_pending;
+};
+
+bool TFedOutput::TFeeder::fedStreamActive() const {
+    const HSTREAM stream = m_out.m_shared.fedStream.load();
+    if (!stream) return false;
+    const DWORD state = Bass.BASS_ChannelIsActive(stream);
+    return state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED;
+}
+
+// Reads one block from the source into the decode buffer (nothing is held).
+void TFedOutput::TFeeder::readBlock() {
+    const TSession& s = m_out.m_session;
+    uint8_t* decode = m_out.m_decodeBuffer.get();
+    m_pending = {};
+    m_pending.generation = m_out.m_ring.generation.load();
+    const DWORD got = Bass.BASS_ChannelGetData(s.source, decode, s.feedBlock);
+    if (got == DWORD(-1)) {
+        m_pending.kind = TPendingBlock::kFailed;
+        m_pending.lost = Bass.BASS_ErrorGetCode() == BASS_ERROR_HANDLE;
+        return;
+    }
+    if (got == 0) {
+        m_pending.kind = TPendingBlock::kEmpty;
+        // The engine's own channel gone while reading another one: the source lost.
+        m_pending.lost = s.source != s.origin &&
+                         Bass.BASS_ChannelGetPosition(s.origin, BASS_POS_BYTE) == QWORD(-1) &&
+                         Bass.BASS_ErrorGetCode() == BASS_ERROR_HANDLE;
+        return;
+    }
+    uint32_t bytes = std::min<uint32_t>(got, s.feedBlock);
+    if (m_out.m_ring.padBlocks && bytes < s.feedBlock) {
+        // Live streams: a short read is completed with silence and reading goes on.
+        std::memcpy(decode + bytes, m_out.m_padBuffer.get(), s.feedBlock - bytes);
+        bytes = s.feedBlock;
+    }
+    m_pending.kind = TPendingBlock::kData;
+    m_pending.bytes = bytes;
+}
+
+int TFedOutput::TFeeder::decodeBlock() {
+    const TSession& s = m_out.m_session;
+    auto& ring = m_out.m_ring;
+    if (m_pending.kind != TPendingBlock::kNone && m_pending.generation != ring.generation.load())
+        m_pending = {};  // read before a reset
+    if (!m_out.m_shared.fedStream.load() || ring.inputEnded) return 1;
+    if (m_pending.kind == TPendingBlock::kNone) {
+        // A block never fills the ring completely, so a full ring never looks empty.
+        if (ring.freeSpace() <= s.feedBlock) return 1;
+        readBlock();
+    }
+    if (!ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, TOutputRing::kBusyWaits)) {
+        // The reader kept the ring for 3 s: keep the block and try again later.
+        m_out.postFeedRequest();
+        return 1;
+    }
+    if (m_pending.generation != ring.generation.load()) {
+        // The ring was reset while the block was read: it belongs to the old position.
+        ring.releaseSide(TOutputRing::kWriter);
+        m_pending = {};
+        m_out.postFeedRequest();
+        return 1;
+    }
+    if (m_pending.kind == TPendingBlock::kData && ring.freeSpace() <= m_pending.bytes) {
+        // Cannot happen while only the reader frees space; kept for the next request.
+        ring.releaseSide(TOutputRing::kWriter);
+        return 1;
+    }
+    int result = 1;
+    bool wasPrebuffering = false;
+    switch (m_pending.kind) {
+        case TPendingBlock::kFailed:
+        case TPendingBlock::kEmpty:
+            ring.inputEnded = true;
+            result = m_pending.lost && !ring.closing ? -1 : 1;
+            break;
+        case TPendingBlock::kData:
+            ring.write(m_out.m_decodeBuffer.get(), m_pending.bytes);
+            if (m_pending.bytes < s.feedBlock) {
+                ring.inputEnded = true;  // after the bytes: the reader sees them first
+                break;
+            }
+            result = 0;
+            wasPrebuffering = ring.prebuffering;
+            if (wasPrebuffering &&
+                (ring.freeSpace() <= s.feedBlock || ring.usedSpace() >= 2 * uint64_t(s.block200)))
+                ring.prebuffering = false;
+            break;
+        case TPendingBlock::kNone:
+            break;
+    }
+    const bool room = ring.freeSpace() > s.feedBlock;
+    ring.releaseSide(TOutputRing::kWriter);
+    m_pending = {};
+    // Chain the next block while the ring fills for a start or the stream plays.
+    if (result == 0 && room && m_out.m_shared.fedStream.load() && (wasPrebuffering || fedStreamActive()))
+        m_out.postFeedRequest();
+    return result;
+}
+
+void TFedOutput::feederMain() {
+    TFeeder feeder(*this);
+    m_shared.feederThreadId = quillet::win::EnsureThreadQueue();
     raiseFeederPriority();
-    h.feederStarted = true;
+    m_shared.feederStarted = true;
     bool closeRequested = false;
     MSG msg;
-    while (!closeRequested && h.fedStream.load()) {
+    while (!closeRequested && m_shared.fedStream.load()) {
         const BOOL got = GetMessage(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) break;
         if (msg.hwnd == nullptr && msg.message == WM_CLOSE) {
             closeRequested = true;
         } else if (msg.hwnd == nullptr && msg.message == WM_FEED_BLOCK) {
-            h.requestPending = false;
-            if (h.fedStream.load() && decodeBlock() == -1)
-                PostMessage(h.messageWindow, WM_FEED_CHANNEL_LOST, 0, 0);
+            m_shared.requestPending = false;
+            if (m_shared.fedStream.load() && feeder.decodeBlock() == -1)
+                PostMessage(m_windows.messageWindow, WM_FEED_CHANNEL_LOST, 0, 0);
         }
         TranslateMessage(&msg);
         DispatchMessage(&msg);
     }
-    h.feederThreadId = 0;
+    m_shared.feederThreadId = 0;
 }
 
-DWORD fedStreamProc(HSTREAM, void* buffer, DWORD length, void*) {
-    return ReadFedOutput(buffer, length);
+DWORD TFedOutput::streamProc(HSTREAM, void* buffer, DWORD length, void* user) {
+    return static_cast<TFedOutput*>(user)->read(buffer, length);
 }
 
-}  // namespace
-
-void PostFeedRequest() {
-    auto& h = Host();
-    const DWORD id = h.feederThreadId.load();
-    if (!id || h.requestPending.exchange(true)) return;
-    if (!PostThreadMessage(id, WM_FEED_BLOCK, 0, 0)) h.requestPending = false;
+void TFedOutput::postFeedRequest() {
+    const DWORD id = m_shared.feederThreadId.load();
+    if (!id || m_shared.requestPending.exchange(true)) return;
+    if (!PostThreadMessage(id, WM_FEED_BLOCK, 0, 0)) m_shared.requestPending = false;
 }
 
-}  // namespace quillet::plugins
+bool TFedOutput::init(HWND messageWindow, HWND owner) {
+    m_padBuffer = zeroedBuffer(kPadBufferBytes);
+    m_decodeBuffer = zeroedBuffer(kDecodeBufferBytes);
+    if (!m_padBuffer || !m_decodeBuffer || !m_ring.allocate(TOutputRing::kInitialSize)) {
+        freeBuffers();
+        return false;
+    }
+    m_padSize = kPadBufferBytes;
+    m_decodeSize = kDecodeBufferBytes;
+    m_windows = {messageWindow, owner};
+    return true;
+}
 
-using quillet::plugins::Host;
+void TFedOutput::shutdown() {
+    close();
+    freeBuffers();
+    m_windows = {};
+}
 
-DWORD ReadFedOutput(void* buffer, DWORD length) {
-    auto& h = Host();
-    auto& ring = h.ring;
+void TFedOutput::freeBuffers() {
+    m_ring.release();
+    m_decodeBuffer.reset();
+    m_decodeSize = 0;
+    m_padBuffer.reset();
+    m_padSize = 0;
+}
+
+DWORD TFedOutput::read(void* buffer, DWORD length) {
     // This runs on the library's output thread, which has no windows and no queue to
     // serve, so the waits here sleep instead of processing messages.
     // The request is repeated at every step (requests are coalesced, so this costs
     // nothing): a reset can make the feeder drop or skip the block it was answering
     // with, and the wait must not outlive its last request.
-    while (ring.prebuffering && !ring.inputEnded && !ring.closing) {
-        quillet::plugins::PostFeedRequest();
-        std::this_thread::sleep_for(quillet::plugins::kWaitStep);
+    while (m_ring.prebuffering && !m_ring.inputEnded && !m_ring.closing) {
+        postFeedRequest();
+        std::this_thread::sleep_for(kWaitStep);
     }
     // The writer kept the ring for 3 s: nothing this time; the library asks again.
-    if (!ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, TOutputRing::kBusyWaits)) return 0;
+    if (!m_ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, TOutputRing::kBusyWaits)) return 0;
     // Read under the ring: the writer sets input ended only after storing its last
     // bytes, so an ended input here means those bytes are in the ring.
-    const bool ended = ring.inputEnded;
-    const DWORD n = ring.read(static_cast<uint8_t*>(buffer), length);
-    ring.releaseSide(TOutputRing::kReader);
+    const bool ended = m_ring.inputEnded;
+    const DWORD n = m_ring.read(static_cast<uint8_t*>(buffer), length);
+    m_ring.releaseSide(TOutputRing::kReader);
     if (n < length && ended) return n | BASS_STREAMPROC_END;
-    quillet::plugins::PostFeedRequest();
+    postFeedRequest();
     return n;
 }
 
-HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DWORD bits, bool pad) {
-    using namespace quillet::plugins;
-    auto& h = Host();
-    // Not from a message handled inside CloseFedOutput's wait: that close would then
-    // wait for the new feeder, which never ends by itself.
-    if (!h.initialised || !BASS_Loaded() || h.closeDepth > 0) return 0;
-    if (h.fedStream.load() || h.feeder.joinable()) CloseFedOutput();
+HSTREAM TFedOutput::open(DWORD source, DWORD origin, DWORD rate, DWORD channels, DWORD bits, bool pad) {
+    // Not from a message handled inside close's wait: that close would then wait for
+    // the new feeder, which never ends by itself.
+    if (!m_padBuffer || !BASS_Loaded() || m_ui.closeDepth > 0) return 0;
+    if (m_shared.fedStream.load() || m_ui.feeder.joinable()) close();
     if (rate == 0 || rate > kMaxFedRate || channels == 0 || channels > kMaxFedChannels) return 0;
     const uint32_t sampleBits = bits == 8 ? 8 : 16;
-    h.ring.closing = false;
-    h.ring.padBlocks = pad;
-    const HSTREAM stream = Bass.BASS_StreamCreate(rate, channels, sampleBits == 8 ? BASS_SAMPLE_8BITS : 0,
-                                                  fedStreamProc, nullptr);
+    m_ring.closing = false;
+    m_ring.padBlocks = pad;
+    const HSTREAM stream =
+        Bass.BASS_StreamCreate(rate, channels, sampleBits == 8 ? BASS_SAMPLE_8BITS : 0, streamProc, this);
     if (!stream) return 0;
-    h.sampleRate = rate;
-    h.bitsPerSample = sampleBits;
-    h.channels = channels;
-    h.block200 = uint32_t(TOutputRing::blockFor(rate, channels, sampleBits));
-    h.feedBlock = channels * 576 * (sampleBits > 8 ? 2 : 1) * (rate > 22050 ? 2 : 1);
+    TSession& s = m_session;
+    s.sampleRate = rate;
+    s.bitsPerSample = sampleBits;
+    s.channels = channels;
+    s.block200 = uint32_t(TOutputRing::blockFor(rate, channels, sampleBits));
+    s.feedBlock = channels * 576 * (sampleBits > 8 ? 2 : 1) * (rate > 22050 ? 2 : 1);
     // A ring of fewer than three feed blocks (very low rates) could never end its
     // prebuffering.
-    if (!h.ring.fitToBlock(h.block200, 3 * h.feedBlock)) {
+    if (!m_ring.fitToBlock(s.block200, 3 * s.feedBlock)) {
         Bass.BASS_StreamFree(stream);
         return 0;
     }
-    h.source = source;
-    h.origin = origin;
+    s.source = source;
+    s.origin = origin;
     // Neither reader nor writer runs yet: the ring is free at once.
-    if (h.ring.acquire(TOutputRing::kReset, TOutputRing::Wait::Sleep, TOutputRing::kUnbounded)) {
-        h.ring.clear();
-        h.ring.releaseSide(TOutputRing::kReset);
+    if (m_ring.acquire(TOutputRing::kReset, TOutputRing::Wait::Sleep, TOutputRing::kUnbounded)) {
+        m_ring.clear();
+        m_ring.releaseSide(TOutputRing::kReset);
     }
-    h.ring.generation.fetch_add(1);
-    h.ring.inputEnded = false;
-    h.ring.prebuffering = true;
-    g_pending = {};
-    h.requestPending = false;
-    h.feederStarted = false;
-    h.fedStream = stream;
+    m_ring.generation.fetch_add(1);
+    m_ring.inputEnded = false;
+    m_ring.prebuffering = true;
+    m_shared.requestPending = false;
+    m_shared.feederStarted = false;
+    m_shared.fedStream = stream;
     try {
-        h.feeder = std::thread(feederMain);
+        m_ui.feeder = std::thread(&TFedOutput::feederMain, this);
     } catch (const std::system_error&) {
-        h.fedStream = 0;
+        m_shared.fedStream = 0;
         Bass.BASS_StreamFree(stream);
-        MessageBox(h.ownerWindow, "Unable to create Play Thread.", "Error", MB_OK | MB_ICONERROR);
+        MessageBox(m_windows.owner, "Unable to create Play Thread.", "Error", MB_OK | MB_ICONERROR);
         return 0;
     }
-    waitProcessingMessages([&] { return h.feederStarted.load(); });
+    waitProcessingMessages([&] { return m_shared.feederStarted.load(); });
     return stream;
 }
 
-void CloseFedOutput() {
-    auto& h = Host();
-    ++h.closeDepth;
-    h.ring.closing = true;
-    if (const HSTREAM stream = h.fedStream.exchange(0)) Bass.BASS_StreamFree(stream);
-    if (h.feeder.joinable()) {
-        if (const DWORD id = h.feederThreadId.load()) PostThreadMessage(id, WM_CLOSE, 0, 0);
-        quillet::plugins::waitProcessingMessages([&] { return h.feederThreadId.load() == 0; });
+void TFedOutput::close() {
+    ++m_ui.closeDepth;
+    m_ring.closing = true;
+    if (const HSTREAM stream = m_shared.fedStream.exchange(0)) Bass.BASS_StreamFree(stream);
+    if (m_ui.feeder.joinable()) {
+        if (const DWORD id = m_shared.feederThreadId.load()) PostThreadMessage(id, WM_CLOSE, 0, 0);
+        waitProcessingMessages([&] { return m_shared.feederThreadId.load() == 0; });
         // A close run from inside this wait may have ended the thread already.
-        if (h.feeder.joinable()) h.feeder.join();
+        if (m_ui.feeder.joinable()) m_ui.feeder.join();
     }
-    --h.closeDepth;
+    --m_ui.closeDepth;
 }
+
+void TFedOutput::reset() {
+    // The reader and the writer hold the ring only for a copy, so this wait is short;
+    // it has no limit because a reset must happen.
+    if (!m_ring.acquire(TOutputRing::kReset, TOutputRing::Wait::ProcessMessages, TOutputRing::kUnbounded))
+        return;
+    // A block the feeder is reading now started before this point: the new generation
+    // makes the feeder drop it instead of storing it.
+    m_ring.generation.fetch_add(1);
+    m_ring.clear();
+    m_ring.inputEnded = false;
+    m_ring.prebuffering = true;
+    m_ring.releaseSide(TOutputRing::kReset);
+}
+
+}  // namespace quillet::plugins

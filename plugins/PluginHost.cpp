@@ -1,145 +1,117 @@
-// The plug-in host's life cycle, the engine-state mirror and the positions.
+// The plug-in host's life cycle and positions, and the operations the engine calls.
 #include "plugins/PluginHost.h"
 
 #include <cmath>
-#include <cstring>
-#include <new>
 
 #include "engine/bass/Dynamic_Bass.h"
-#include "plugins/HostState.h"
 
 namespace quillet::plugins {
 
-THostState& Host() {
-    static THostState state;
-    return state;
+TPluginHost& PluginHost() {
+    // The one process-wide host: plug-ins and the audio library's callbacks reach the
+    // player's output through it.
+    static TPluginHost host;
+    return host;
 }
 
-}  // namespace quillet::plugins
-
-using quillet::plugins::Host;
-
-namespace {
-
-std::unique_ptr<uint8_t[]> zeroedBuffer(uint32_t size) {
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-    if (buffer) std::memset(buffer.get(), 0, size);
-    return buffer;
-}
-
-void freeBuffers() {
-    auto& h = Host();
-    h.ring.release();
-    h.decodeBuffer.reset();
-    h.decodeBufferSize = 0;
-    h.padBuffer.reset();
-    h.padBufferSize = 0;
-}
-
-}  // namespace
-
-bool InitPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage) {
-    auto& h = Host();
-    if (h.initialised) return true;
+bool TPluginHost::init(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage) {
+    if (m_initialised) return true;
     if (!messageWindow) return false;
-    h.messageWindow = messageWindow;
-    h.ownerWindow = owner;
-    h.padBuffer = zeroedBuffer(quillet::plugins::kPadBufferBytes);
-    h.decodeBuffer = zeroedBuffer(quillet::plugins::kDecodeBufferBytes);
-    if (!h.padBuffer || !h.decodeBuffer || !h.ring.allocate(TOutputRing::kInitialSize)) {
-        freeBuffers();
-        return false;
-    }
-    h.padBufferSize = quillet::plugins::kPadBufferBytes;
-    h.decodeBufferSize = quillet::plugins::kDecodeBufferBytes;
-    h.winampWindow = quillet::plugins::CreateWinampWindow(h.ownerWindow, &h.winampWindowProc);
-    h.miniBrowserWindow = miniBrowser;
-    h.notifyMessage = notifyMessage;
-    h.initialised = true;
+    if (!m_fed.init(messageWindow, owner)) return false;
+    m_messageWindow = messageWindow;
+    m_ownerWindow = owner;
+    m_mirror.createWinampWindow(owner);
+    m_miniBrowserWindow = miniBrowser;
+    m_notifyMessage = notifyMessage;
+    m_initialised = true;
     return true;
 }
 
-void ShutdownPluginHost() {
-    auto& h = Host();
-    if (!h.initialised) return;
-    CloseFedOutput();
-    freeBuffers();
-    h.initialised = false;
-    quillet::plugins::DestroyWinampWindow(h.winampWindow, h.winampWindowProc);
-    h.winampWindow = nullptr;
-    h.winampWindowProc = nullptr;
-    h.messageWindow = nullptr;
-    h.ownerWindow = nullptr;
-    h.miniBrowserWindow = nullptr;
-    h.notifyMessage = 0;
+void TPluginHost::shutdown() {
+    if (!m_initialised) return;
+    m_fed.shutdown();
+    m_initialised = false;
+    m_mirror.destroyWinampWindow();
+    m_messageWindow = nullptr;
+    m_ownerWindow = nullptr;
+    m_miniBrowserWindow = nullptr;
+    m_notifyMessage = 0;
 }
 
-void ResetOutputRing() {
-    auto& ring = Host().ring;
-    // The reader and the writer hold the ring only for a copy, so this wait is short;
-    // it has no limit because a reset must happen.
-    if (!ring.acquire(TOutputRing::kReset, TOutputRing::Wait::ProcessMessages, TOutputRing::kUnbounded))
-        return;
-    // A block the feeder is reading now started before this point: the new generation
-    // makes the feeder drop it instead of storing it.
-    ring.generation.fetch_add(1);
-    ring.clear();
-    ring.inputEnded = false;
-    ring.prebuffering = true;
-    ring.releaseSide(TOutputRing::kReset);
-}
-
-uint32_t BufferedOutputBytes() {
-    return Host().ring.usedSpace();
-}
-
-uint32_t CurrentPositionMs() {
-    const auto& h = Host();
-    if (h.streamKind == skNone || !BASS_Loaded()) return 0;
-    QWORD pos = Bass.BASS_ChannelGetPosition(h.sourceChannel, BASS_POS_BYTE);
+uint32_t TPluginHost::currentPositionMs() const {
+    const DWORD source = m_mirror.sourceChannel();
+    if (m_mirror.streamKind() == skNone || !BASS_Loaded()) return 0;
+    QWORD pos = Bass.BASS_ChannelGetPosition(source, BASS_POS_BYTE);
     if (pos == QWORD(-1)) return 0;
-    if (h.sourceChannel != h.outputChannel) {
+    if (source != m_mirror.outputChannel()) {
         // The fed output: what the ring still holds has been decoded, not heard.
-        const QWORD buffered = BufferedOutputBytes();
+        const QWORD buffered = m_fed.bufferedBytes();
         pos = pos > buffered ? pos - buffered : 0;
     }
     if (pos == 0) return 0;
-    const double seconds = Bass.BASS_ChannelBytes2Seconds(h.sourceChannel, pos);
+    const double seconds = Bass.BASS_ChannelBytes2Seconds(source, pos);
     if (!(seconds > 0)) return 0;
     const double ms = std::round(seconds * 1000.0);
     return ms >= double(UINT32_MAX) ? UINT32_MAX : uint32_t(ms);
 }
 
-void SetHostStreamInfo(const TStreamInfo& info) {
-    Host().streamInfo = info;
+}  // namespace quillet::plugins
+
+using quillet::plugins::PluginHost;
+
+bool InitPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage) {
+    return PluginHost().init(messageWindow, owner, miniBrowser, notifyMessage);
 }
-void SetHostPlayerMode(TPlayerMode mode) {
-    Host().playerMode = mode;
+void ShutdownPluginHost() {
+    PluginHost().shutdown();
 }
 
+HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DWORD bits, bool pad) {
+    auto& host = PluginHost();
+    return host.initialised() ? host.fedOutput().open(source, origin, rate, channels, bits, pad) : 0;
+}
+void CloseFedOutput() {
+    PluginHost().fedOutput().close();
+}
+DWORD ReadFedOutput(void* buffer, DWORD length) {
+    return PluginHost().fedOutput().read(buffer, length);
+}
+void ResetOutputRing() {
+    PluginHost().fedOutput().reset();
+}
+uint32_t BufferedOutputBytes() {
+    return PluginHost().fedOutput().bufferedBytes();
+}
+uint32_t CurrentPositionMs() {
+    return PluginHost().currentPositionMs();
+}
+
+void SetHostStreamInfo(const TStreamInfo& info) {
+    PluginHost().mirror().setStreamInfo(info);
+}
+void SetHostPlayerMode(TPlayerMode mode) {
+    PluginHost().mirror().setPlayerMode(mode);
+}
 void SetHostChannels(TStreamKind kind, DWORD source, DWORD output) {
-    auto& h = Host();
-    h.streamKind = kind;
-    h.sourceChannel = source;
-    h.outputChannel = output;
+    PluginHost().mirror().setChannels(kind, source, output);
 }
 
 TPlayerMode HostPlayerMode() {
-    return Host().playerMode;
+    return PluginHost().mirror().playerMode();
 }
 TStreamInfo HostStreamInfo() {
-    return Host().streamInfo;
+    return PluginHost().mirror().streamInfo();
 }
 HWND HostWinampWindow() {
-    return Host().winampWindow;
+    return PluginHost().mirror().winampWindow();
 }
 
 uint32_t OutputRingSize() {
-    return Host().ring.size();
+    return PluginHost().fedOutput().ringSize();
 }
 uint32_t FeedBlockBytes() {
-    return Host().feedBlock;
+    return PluginHost().fedOutput().feedBlockBytes();
 }
 uint32_t PadBufferBytes() {
-    return Host().padBufferSize;
+    return PluginHost().fedOutput().padBufferBytes();
 }

@@ -7,9 +7,10 @@
 // thread reads the ring (the fed reader). The host also keeps a mirror of the
 // engine's state for plug-in queries and owns the emulated Winamp window.
 //
-// Threads: everything here is called on the user-interface thread (the thread that
-// called InitPluginHost), except that the feeder and the fed reader run on their
-// own threads.
+// Threads: the host is initialised, shut down and driven on the user-interface
+// thread (the thread that called InitPluginHost); so are the mirror and the windows.
+// The fed output's reader and feeder run on their own threads (FedOutput.h says
+// which part each may touch).
 #pragma once
 
 #include <cstdint>
@@ -18,21 +19,60 @@
 #include "engine/types/StreamInfo.h"
 #include "platform/audio/bass.h"
 #include "platform/win/WinTypes.h"
+#include "plugins/FedOutput.h"
+#include "plugins/HostMirror.h"
 
-// Records the windows, allocates the ring (88200 bytes), the pad buffer and the
-// decode buffer, creates the hidden emulated Winamp window (class "Winamp v1.x",
-// title "Winamp 2.41", owned by `owner`). True at once when already initialised;
-// false when messageWindow is 0 or an allocation fails.
+namespace quillet::plugins {
+
+class TPluginHost {
+  public:
+    // User-interface thread.
+    // Records the windows, allocates the fed output's buffers and creates the emulated
+    // Winamp window. True at once when already initialised; false when messageWindow
+    // is 0 or an allocation fails.
+    bool init(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage);
+    // Closes the fed output, frees its buffers and destroys the emulated window.
+    void shutdown();
+    bool initialised() const { return m_initialised; }
+    // The playing position for plug-in queries: the source's position less what the
+    // ring holds, in ms, never negative; 0 when no channel is set.
+    uint32_t currentPositionMs() const;
+
+    TFedOutput& fedOutput() { return m_fed; }
+    THostMirror& mirror() { return m_mirror; }
+
+    // The windows given to init (0 before it), for answering plug-ins' messages.
+    HWND messageWindow() const { return m_messageWindow; }
+    HWND ownerWindow() const { return m_ownerWindow; }
+    HWND miniBrowserWindow() const { return m_miniBrowserWindow; }
+    UINT notifyMessage() const { return m_notifyMessage; }
+
+  private:
+    bool m_initialised = false;
+    HWND m_messageWindow = nullptr;
+    HWND m_ownerWindow = nullptr;
+    HWND m_miniBrowserWindow = nullptr;
+    UINT m_notifyMessage = 0;
+    TFedOutput m_fed;
+    THostMirror m_mirror;
+};
+
+// The process's plug-in host.
+TPluginHost& PluginHost();
+
+}  // namespace quillet::plugins
+
+// The host's operations under the names the engine calls them by; each forwards to
+// PluginHost(). Threads as above.
 bool InitPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage);
-// Frees the buffers, puts back the emulated window's procedure if a plug-in replaced
-// it and destroys the window. Closes the fed output first when it is open.
 void ShutdownPluginHost();
 
 // Opens the fed output: a user stream of rate/channels/bits (8 or 16) fed from
 // `source` through the ring, and the feeder thread. `origin` is the engine's own
 // decoding channel (the engine passes the same handle twice). `pad` completes short
-// reads with silence (live network streams). Returns the fed stream's handle, or 0.
-// The caller starts the stream (BASS_ChannelPlay).
+// reads with silence (live network streams). Returns the fed stream's handle, or 0
+// (also when the host is not initialised). The caller starts the stream
+// (BASS_ChannelPlay).
 HSTREAM OpenFedOutput(DWORD source, DWORD origin, DWORD rate, DWORD channels, DWORD bits, bool pad);
 // Frees the fed stream and ends the feeder thread (waits for it, processing messages).
 void CloseFedOutput();
@@ -49,8 +89,7 @@ DWORD ReadFedOutput(void* buffer, DWORD length);
 void ResetOutputRing();
 // Decoded bytes not yet handed to the fed stream.
 uint32_t BufferedOutputBytes();
-// The playing position for plug-in queries: the source's position less what the ring
-// holds, in ms, never negative; 0 when no channel is set.
+// The playing position for plug-in queries (TPluginHost::currentPositionMs).
 uint32_t CurrentPositionMs();
 
 // The engine-state mirror.
@@ -64,6 +103,6 @@ TStreamInfo HostStreamInfo();
 HWND HostWinampWindow();  // the emulated Winamp window, 0 when not initialised
 
 // Sizes, for tests and diagnostics.
-uint32_t OutputRingSize();     // bytes; 0 when not initialised
-uint32_t FeedBlockBytes();     // of the open (or last opened) format
+uint32_t OutputRingSize();  // bytes; 0 when not initialised
+uint32_t FeedBlockBytes();  // of the open (or last opened) format
 uint32_t PadBufferBytes();

@@ -1,7 +1,7 @@
 // The emulated Winamp window: the hidden window through which plug-ins find the
 // player (by its class name) and ask it questions with window messages.
 #include "platform/win/WinApi.h"
-#include "plugins/HostState.h"
+#include "plugins/HostMirror.h"
 
 namespace quillet::plugins {
 
@@ -18,33 +18,36 @@ LRESULT WinampWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-HWND CreateWinampWindow(HWND owner, WNDPROC* procedure) {
+void THostMirror::createWinampWindow(HWND owner) {
     WNDCLASS wc{};
     wc.style = kClassStyleParentDC;
     wc.lpfnWndProc = WinampWindowProc;
     wc.lpszClassName = kClassName;
-    if (!RegisterClass(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    if (!RegisterClass(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
     // A hidden top-level pop-up owned by the player's owner, not a message-only
     // window: FindWindow must see it.
-    HWND window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, owner, nullptr,
-                                 nullptr, nullptr);
+    HWND window = CreateWindowEx(0, kClassName, kTitle, WS_POPUP, kLeft, kTop, kWidth, kHeight, owner,
+                                 nullptr, nullptr, nullptr);
     if (!window) {
         UnregisterClass(kClassName, nullptr);
-        return nullptr;
+        return;
     }
-    *procedure = reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC));
-    return window;
+    m_winampWindow = window;
+    m_winampWindowProc = reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC));
 }
 
-void DestroyWinampWindow(HWND window, WNDPROC procedure) {
+void THostMirror::destroyWinampWindow() {
+    HWND window = m_winampWindow;
     if (window && IsWindow(window)) {
         // A plug-in that subclassed the window and went away leaves its procedure
         // behind; the window's last messages must not reach it.
-        if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC)) != procedure)
-            SetWindowLongPtr(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC)) != m_winampWindowProc)
+            SetWindowLongPtr(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_winampWindowProc));
         DestroyWindow(window);
     }
     UnregisterClass(kClassName, nullptr);
+    m_winampWindow = nullptr;
+    m_winampWindowProc = nullptr;
 }
 
 }  // namespace quillet::plugins

@@ -9,8 +9,10 @@ directly or through other layers (as a build target sees the include roots of th
 targets its dependencies link). tests/, bench/ and fuzz/ sit above every layer.
 
 Prints the layers and their arrows, then every include that goes anywhere else
-(up, or sideways to a layer the arrows do not reach) with its file and line, and
-every source file that lies in no layer. Exit status 1 when there is any, else 0.
+(up, or sideways to a layer the arrows do not reach) with its file and line, every
+source file that lies in no layer, and every CMake file that gives a target the
+whole tree as an include root (quillet_include_root gives one folder instead).
+Exit status 1 when there is any, else 0.
 """
 import os
 import re
@@ -45,6 +47,7 @@ TOP = ["tests", "bench", "fuzz"]
 SOURCE_EXTENSIONS = (".h", ".hpp", ".c", ".cc", ".cpp")
 SKIPPED_DIRS = {".git", "build"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+WHOLE_TREE_ROOT = re.compile(r'target_include_directories\([^)]*\$\{(PROJECT|CMAKE)_SOURCE_DIR\}[\s)]')
 
 
 def table_problems():
@@ -80,12 +83,24 @@ def layer_of(path):
     return best
 
 
-def sources(tree):
+def files_of(tree, wanted):
     for folder, dirs, files in os.walk(tree):
         dirs[:] = sorted(d for d in dirs if d not in SKIPPED_DIRS)
         for name in sorted(files):
-            if name.endswith(SOURCE_EXTENSIONS):
+            if wanted(name):
                 yield os.path.relpath(os.path.join(folder, name), tree).replace(os.sep, "/")
+
+
+def whole_tree_roots(tree):
+    """CMake files whose targets see every folder of the tree."""
+    problems = []
+    for path in files_of(tree, lambda name: name == "CMakeLists.txt" or name.endswith(".cmake")):
+        with open(os.path.join(tree, path), encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        for match in WHOLE_TREE_ROOT.finditer(text):
+            number = text.count("\n", 0, match.start()) + 1
+            problems.append(f"{path}:{number}: the whole tree as an include root (use quillet_include_root)")
+    return problems
 
 
 def resolve(tree, includer, name):
@@ -100,9 +115,9 @@ def resolve(tree, includer, name):
 
 def check(tree):
     allowed = reachable()
-    problems = table_problems()
+    problems = table_problems() + whole_tree_roots(tree)
     files = includes = 0
-    for path in sources(tree):
+    for path in files_of(tree, lambda name: name.endswith(SOURCE_EXTENSIONS)):
         source_layer = layer_of(path)
         if source_layer is None:
             problems.append(f"{path}: in no layer (add its folder to LAYERS in scripts/check-layers.py)")

@@ -170,6 +170,8 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
 
 }  // namespace
 
+int ClampSkinSize(std::int64_t size) { return int(std::clamp<std::int64_t>(size, 0, kMaxSkinExtent)); }
+
 TRect ParsePosition(std::string_view text) {
     int values[4] = {0, 0, 0, 0};
     size_t start = 0;
@@ -280,7 +282,7 @@ std::string RemoveSpacesBeforeQuotes(std::string_view text) {
     return out;
 }
 
-std::string PrepareSkinXmlText(std::string_view text) {
+std::string PrepareSkinXmlText(std::string_view text, bool removeSpacesBeforeQuotes) {
     std::string utf8;
     if (hasUtf16Start(text)) {
         const bool bigEndian = text[0] == '\xFE' || text[0] == '\0';
@@ -288,6 +290,7 @@ std::string PrepareSkinXmlText(std::string_view text) {
         utf8 = "\xEF\xBB\xBF" + qtext::utf16ToUtf8(text.substr(bom ? 2 : 0), bigEndian);
         text = utf8;
     }
+    if (!removeSpacesBeforeQuotes) return EnsureXmlDeclaration(QuoteBareNumbers(text));
     return EnsureXmlDeclaration(QuoteBareNumbers(RemoveSpacesBeforeQuotes(text)));
 }
 

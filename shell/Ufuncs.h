@@ -21,6 +21,16 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
+// The largest width or height a skin's rectangle is taken to have: wider than
+// any screen, small enough that no bitmap of that size exhausts memory.
+inline constexpr int kMaxSkinExtent = 16384;
+// A size computed from skin numbers (in 64 bits, so "0,0,2000000000,
+// 2000000000" does not overflow), limited to 0..kMaxSkinExtent.
+int ClampSkinSize(std::int64_t size);
+// The width and height of a skin rectangle, limited as above.
+inline int SkinWidth(const TRect& r) { return ClampSkinSize(std::int64_t(r.x2) - r.x1); }
+inline int SkinHeight(const TRect& r) { return ClampSkinSize(std::int64_t(r.y2) - r.y1); }
+
 // A skin colour: red, green, blue.
 struct TSkinColor {
     std::uint8_t r = 0;
@@ -71,10 +81,11 @@ std::string QuoteBareNumbers(std::string_view text);
 std::string RemoveSpacesBeforeQuotes(std::string_view text);
 
 // The preparation of a skin's XML text before parsing, in this order:
-// spaces before double quotes removed, QuoteBareNumbers, EnsureXmlDeclaration.
+// spaces before double quotes removed (unless told not to: the mini window's
+// reader keeps them), QuoteBareNumbers, EnsureXmlDeclaration.
 // A UTF-16 text (by its byte-order mark) is first converted to UTF-8 and
 // keeps a UTF-8 byte-order mark, so its encoding stays decided.
-std::string PrepareSkinXmlText(std::string_view text);
+std::string PrepareSkinXmlText(std::string_view text, bool removeSpacesBeforeQuotes = true);
 
 // Clears `names`, adds the name (without folder) of every regular file that
 // matches the wildcard path (for example "/opt/q/QuilletSkins/*.skn"; '*' and

@@ -110,9 +110,13 @@ BASSDEF(HSTREAM) BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset,
     });
 }
 
-BASSDEF(HSTREAM) BASS_StreamCreateURL(const char*, DWORD, DWORD, DOWNLOADPROC, void*) {
-    // Network streams are not built into this version of the library.
-    return failHandle(lib().initialised() ? BASS_ERROR_NOTAVAIL : BASS_ERROR_INIT);
+BASSDEF(HSTREAM) BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC proc, void* user) {
+    if (!url) return failHandle(BASS_ERROR_FILEOPEN);
+    return guarded<HSTREAM>(0, [&] {
+        DWORD h = 0;
+        const int err = lib().createUrlStream(url, offset, flags, proc, user, h);
+        return valueOr<HSTREAM>(err, h, 0);
+    });
 }
 
 BASSDEF(BOOL) BASS_StreamFree(HSTREAM handle) {

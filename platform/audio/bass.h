@@ -74,6 +74,7 @@ typedef DWORD HPLUGIN;  /* a loaded add-on */
 #define BASS_ERROR_CREATE 33   /* a thread or stream could not be created */
 #define BASS_ERROR_NOTAVAIL 37 /* the requested data or feature is not available */
 #define BASS_ERROR_DECODE 38   /* the channel is a decoding channel and cannot be played */
+#define BASS_ERROR_TIMEOUT 40  /* the server did not answer in time */
 #define BASS_ERROR_FILEFORM 41 /* no decoder recognises the file */
 #define BASS_ERROR_VERSION 43  /* an add-on of another version */
 #define BASS_ERROR_ENDED 45    /* the channel has ended */
@@ -86,7 +87,10 @@ typedef DWORD HPLUGIN;  /* a loaded add-on */
 #define BASS_CONFIG_GVOL_SAMPLE 4   /* kept */
 #define BASS_CONFIG_GVOL_STREAM 5   /* global volume of streams, 0..10000 */
 #define BASS_CONFIG_GVOL_MUSIC 6    /* global volume of tracker modules, 0..10000 */
-#define BASS_CONFIG_NET_PLAYLIST 21 /* kept */
+#define BASS_CONFIG_NET_TIMEOUT 11  /* connect timeout of URL streams, ms (10000) */
+#define BASS_CONFIG_NET_BUFFER 12   /* network buffer of live streams, ms of audio (3000) */
+#define BASS_CONFIG_NET_PLAYLIST 21 /* BASS_StreamCreateURL follows .pls and .m3u links when non-zero */
+#define BASS_CONFIG_NET_READTIMEOUT 37 /* a URL stream fails when nothing arrives for this long, ms (20000) */
 
 /* BASS_Init devices. */
 #define BASS_DEVICE_NOSOUND 0 /* no output, playback timed by the clock */

@@ -162,6 +162,20 @@ TEST_F(StreamInfoTest, OggAacAndWmaComeFromTheirReaders) {
     EXPECT_EQ(info.Genre, "Jazz");
 }
 
+TEST_F(StreamInfoTest, OggVorbisTheLibraryPlaysIsTakenHoweverShort) {
+    // 0.1 s: too short for the header reader, not for the library.
+    ASSERT_TRUE(reader.Read(fixture("audio/tone-short.ogg"), info, ready));
+    EXPECT_EQ(info.Format, 0x10002u);
+    EXPECT_EQ(info.Duration, 100u);
+    EXPECT_EQ(info.SampleRate, 44100u);
+    EXPECT_EQ(info.Channels, 2u);
+    EXPECT_EQ(info.FileSize, sizeOf(fixture("audio/tone-short.ogg")));
+    EXPECT_EQ(info.Title, "Short Title");  // the comments are still read
+    // Other Ogg content under the name is not Ogg Vorbis.
+    EXPECT_FALSE(reader.Read(copyAs("audio/tone.opus", "opus.ogg"), info, ready));
+    EXPECT_EQ(info, TStreamInfo(tmp / "opus.ogg"));
+}
+
 TEST_F(StreamInfoTest, DurationBeyondTheRangeOfMillisecondsIsCapped) {
     // An ADIF header stating 1 bit/s before 600000 bytes: 4.8 million seconds.
     std::ifstream in(fixture("media/headers/adif.aac"), std::ios::binary);
@@ -304,6 +318,35 @@ TEST_F(StreamInfoTest, ExtensionRulesDecideWhatIsInspected) {
     for (const char* name : {"song.mid", "song.MIDI", "song.rmi", "song.kar"}) {
         EXPECT_FALSE(reader.Read(copyAs("audio/tone.flac", name), info, ready)) << name;
         EXPECT_EQ(info.FileSize, 0u);
+    }
+}
+
+TEST_F(StreamInfoTest, TheExtensionAloneChoosesTheReader) {
+    // A file goes to the reader its extension names, whatever it holds; a
+    // reader that finds no header of its format does not hand the file on.
+    const struct {
+        const char* fixture;
+        const char* name;
+        uint32_t format;  // 0: not described
+    } cases[] = {
+        {"media/headers/vorbis.ogg", "a.OGG", 0x10002},
+        {"media/headers/vorbis.ogg", "a.mp3", 0},
+        {"media/headers/vorbis.ogg", "a.wav", 0},
+        {"media/headers/vorbis.ogg", "a.aac", 0},
+        {"media/headers/vorbis.ogg", "a.asf", 0},
+        {"media/headers/mpeg1-l3-cbr.mp3", "b.MP1", 0x10005},  // the layer gives the format
+        {"media/headers/mpeg1-l2.mp2", "b.mp3", 0x10004},
+        {"media/headers/wma.wma", "c.ASF", 0x10300},
+        {"media/headers/pcm16.wav", "c.wma", 0},
+        {"media/headers/adts.aac", "d.Aac", 0x10B00},
+        {"media/headers/adts.aac", "d.mp2", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = copyAs(c.fixture, c.name);
+        EXPECT_EQ(reader.Read(path, info, ready), c.format != 0);
+        EXPECT_EQ(info.Format, c.format);
+        EXPECT_EQ(info.FileSize, c.format != 0 ? sizeOf(path) : 0u);
     }
 }
 

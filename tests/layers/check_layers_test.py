@@ -56,6 +56,10 @@ class LayerCheck(unittest.TestCase):
              'platform/text/Text.cpp:1: platform/text -> engine/types'),
             ("somewhere/New.cpp", '#include "platform/text/Text.h"\n',
              "somewhere/New.cpp: in no layer"),
+            # A target that sees the whole tree would let the build take any include.
+            ("plugins/CMakeLists.txt", "add_library(p STATIC PluginHost.cpp)\n"
+                                       "target_include_directories(p PUBLIC ${PROJECT_SOURCE_DIR})\n",
+             "plugins/CMakeLists.txt:2: the whole tree as an include root"),
         ]
         for path, text, problem in cases:
             with self.subTest(path=path):
@@ -66,7 +70,9 @@ class LayerCheck(unittest.TestCase):
 
     def test_a_layer_reaches_what_its_arrows_reach(self):
         # engine -> plugins -> platform/win -> platform/text: the engine may include text.
-        files = {**self.BASE, "engine/Translation.cpp": '#include "platform/text/Text.h"\n'}
+        files = {**self.BASE, "engine/Translation.cpp": '#include "platform/text/Text.h"\n',
+                 # A folder of the tree below the root is fine.
+                 "tests/CMakeLists.txt": "target_include_directories(t PRIVATE ${PROJECT_SOURCE_DIR}/tests/x)\n"}
         status, out = run_check(files)
         self.assertEqual(status, 0, out)
 

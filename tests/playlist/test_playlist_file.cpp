@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include "playlist/PlayListTexts.h"
+#include "tests/common/StreamInfoSamples.h"
 #include "tests/playlist/PlayListDoubles.h"
 
 namespace {
@@ -110,6 +111,42 @@ TEST_F(PlayListTest, RoundTripKeepsNamesEntriesAndEmptyLists) {
     EXPECT_FALSE(reloaded.Modified());
     EXPECT_EQ(reloaded.DisplayedRow(), 0u);
     EXPECT_EQ(reloaded.PlayingRow(), 0u);
+}
+
+TEST_F(PlayListTest, EveryFieldSurvivesASaveAndALoadAndAMissingNumberReadsAsZero) {
+    setLists({{"L", {}}});
+    const TStreamInfo first = streamInfoWithEveryField(1);
+    const TStreamInfo second = streamInfoWithEveryField(2);
+    engine.known[first.FileName] = first;
+    engine.known[second.FileName] = second;
+    dialogs.files = std::vector<std::string>{first.FileName, second.FileName};
+    model.ListsSelectCell(1);
+    model.AddFilesToList();
+    const std::string text = model.PlaylistsText();
+    ASSERT_TRUE(model.LoadPlaylistsFromText(text));
+    ASSERT_EQ(model.List(1).Items.size(), 2u);
+    EXPECT_EQ(model.List(1).Items[0].StreamInfo, first);
+    EXPECT_EQ(model.List(1).Items[1].StreamInfo, second);
+
+    // Without one of its attributes an item reads that field as empty or 0
+    // (BitsPerSample too, whose fresh value is 16) and every other as saved.
+    for (const TStreamInfoField& field : kStreamInfoFields) {
+        SCOPED_TRACE(field.attribute);
+        const std::size_t item = text.find("<item0 ");
+        const std::size_t at = text.find(std::string(" ") + field.attribute + "=\"", item);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t end = text.find('"', text.find('"', at) + 1);
+        std::string without = text;
+        without.erase(at, end + 1 - at);
+        ASSERT_TRUE(model.LoadPlaylistsFromText(without));
+        TStreamInfo expected = first;
+        if (field.isText()) {
+            field.text(expected).clear();
+        } else {
+            field.setNumber(expected, 0);
+        }
+        EXPECT_EQ(model.List(1).Items[0].StreamInfo, expected);
+    }
 }
 
 TEST_F(PlayListTest, RestoringOpenOrderAfterLoadGivesTheFileOrder) {

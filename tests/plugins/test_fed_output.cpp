@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "plugins/HostState.h"
+#include "plugins/PluginHost.h"
 #include "tests/plugins/HostTest.h"
 
 namespace {
@@ -17,6 +17,9 @@ using hosttest::PositionSource;
 
 class FedOutput : public hosttest::HostTest {
   protected:
+    // The process host's ring, whose sides a test holds to stand in for a busy
+    // reader or writer.
+    static TOutputRing& hostRing() { return quillet::plugins::PluginHost().fedOutput().ring(); }
     // Until the source has not been read for 100 ms.
     static void waitUntilFeederIdle(const PositionSource& source) {
         int calls = -1;
@@ -329,7 +332,7 @@ TEST_F(FedOutput, ResetsWhileTheFeederRunsKeepTheRingConsistent) {
 // A side that cannot take the ring within its 3-second wait does not copy: the
 // reader hands out nothing, and the feeder keeps its block for later.
 TEST_F(FedOutput, BusyRingIsSkippedWithoutOverlapOrLoss) {
-    auto& ring = quillet::plugins::Host().ring;
+    auto& ring = hostRing();
     PositionSource source(UINT64_MAX);
     ASSERT_NE(open(source), 0u);
     std::vector<uint8_t> buf(4608);
@@ -350,7 +353,7 @@ TEST_F(FedOutput, BusyRingIsSkippedWithoutOverlapOrLoss) {
     ASSERT_GT(ring.freeSpace(), FeedBlockBytes());
     if (!ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, 0)) FAIL() << "the ring is held";
     const int calls = source.calls();
-    quillet::plugins::PostFeedRequest();
+    quillet::plugins::PluginHost().fedOutput().postFeedRequest();
     for (int i = 0; i < 500 && source.calls() == calls; ++i) std::this_thread::sleep_for(10ms);
     EXPECT_GT(source.calls(), calls);
     std::this_thread::sleep_for(3500ms);  // the feeder gives up once
@@ -385,7 +388,7 @@ TEST_F(FedOutput, CloseDoesNotHangOnAStalledSource) {
         if (!cv.wait_for(lock, 15s, [&] { return done; })) {
             watchdogFired = true;
             source.release();
-            quillet::plugins::Host().ring.inputEnded = true;  // frees a reader that waits
+            hostRing().inputEnded = true;  // frees a reader that waits
         }
     });
     CloseFedOutput();
@@ -397,6 +400,46 @@ TEST_F(FedOutput, CloseDoesNotHangOnAStalledSource) {
     watchdog.join();
     EXPECT_FALSE(watchdogFired);
     EXPECT_EQ(m_window->count(kRelease), 1);
+}
+
+// The fed output is an object of its own. Two of them beside each other, with the
+// process's host shut down, each carry their own source whole and in order: one read
+// here, one played by the library through its callback.
+TEST(FedOutputObjects, TwoOutputsCarryTheirOwnSources) {
+    hosttest::ensureLibrary();
+    hosttest::MessageWindow window;
+    quillet::plugins::TFedOutput direct, played;
+    ASSERT_TRUE(direct.init(window.hwnd(), nullptr));
+    ASSERT_TRUE(played.init(window.hwnd(), nullptr));
+    EXPECT_EQ(direct.ringSize(), 88200u);
+    EXPECT_EQ(direct.decodeBufferBytes(), 36864u);
+    constexpr uint64_t kDirectFrames = 44100 + 5, kPlayedFrames = 22050;
+    PositionSource directSource(kDirectFrames), playedSource(kPlayedFrames);
+    const HSTREAM stream = played.open(playedSource.handle(), playedSource.handle(), 44100, 2, 16, false);
+    ASSERT_NE(stream, 0u);
+    ASSERT_NE(direct.open(directSource.handle(), directSource.handle(), 44100, 2, 16, false), 0u);
+    // The process's host is not initialised: it opens nothing.
+    EXPECT_EQ(OpenFedOutput(directSource.handle(), directSource.handle(), 44100, 2, 16, false), 0u);
+
+    ASSERT_TRUE(Bass.BASS_ChannelPlay(stream, FALSE));
+    std::vector<uint8_t> all, chunk(3001);
+    bool ended = false;
+    while (!ended && all.size() <= kDirectFrames * 4) {
+        const DWORD r = direct.read(chunk.data(), DWORD(chunk.size()));
+        all.insert(all.end(), chunk.begin(), chunk.begin() + (r & ~BASS_STREAMPROC_END));
+        ended = (r & BASS_STREAMPROC_END) != 0;
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(all.size(), kDirectFrames * 4);
+    EXPECT_TRUE(framesInOrder(all, 4, 0));
+    for (int i = 0; i < 1000 && Bass.BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(Bass.BASS_ChannelGetPosition(stream, BASS_POS_BYTE), kPlayedFrames * 4);
+
+    direct.shutdown();
+    played.shutdown();
+    EXPECT_EQ(direct.ringSize(), 0u);
+    EXPECT_EQ(played.padBufferBytes(), 0u);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "plugins/HostState.h"
+#include "plugins/PluginHost.h"
 #include "tests/plugins/HostTest.h"
 
 namespace {
@@ -24,7 +24,7 @@ TEST(PluginHostInit, NeedsAMessageWindowAndRunsOnce) {
     ASSERT_TRUE(InitPluginHost(window.hwnd(), nullptr, nullptr, 0));
     EXPECT_EQ(OutputRingSize(), 88200u);
     EXPECT_GE(PadBufferBytes(), 18432u);  // one feed block of 8 channels, 16 bits, 48 kHz
-    EXPECT_EQ(quillet::plugins::Host().decodeBufferSize, 36864u);
+    EXPECT_EQ(quillet::plugins::PluginHost().fedOutput().decodeBufferBytes(), 36864u);
 
     // A format that shrinks the ring, then a second initialisation: nothing is
     // allocated again, so the size stays.

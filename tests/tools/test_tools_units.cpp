@@ -7,11 +7,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "platform/text/Text.h"
+#include "tests/common/StreamInfoSamples.h"
 #include "tools/LineReader.h"
 #include "tools/PlayCommands.h"
 #include "tools/ToolText.h"
@@ -58,10 +60,59 @@ TEST(ToolText, StreamInfoJsonHasEveryFieldInOrder) {
               "{\"path\":\"/music/a.mp3\",\"ok\":true,\"FileName\":\"/music/a.mp3\",\"FileSize\":4294967295,"
               "\"SampleRate\":44100,\"BitRate\":320,\"BitsPerSample\":16,\"Duration\":61234,\"Channels\":2,"
               "\"Format\":65541,\"Title\":\"T\\\"1\",\"Artist\":\"A\",\"Album\":\"Al\",\"Year\":\"2001\","
-              "\"Genre\":\"Rock\",\"GenreID\":255,\"Track\":7,\"Comment\":\"line\\nbreak\"}");
+              "\"Genre\":\"Rock\",\"GenreID\":255,\"Track\":7,\"Comment\":\"line\\nbreak\","
+              "\"path_bytes\":\"2f6d757369632f612e6d7033\"}");
     const std::string failed = streamInfoJson("x", false, TStreamInfo("x"));
     EXPECT_EQ(failed.substr(0, 35), "{\"path\":\"x\",\"ok\":false,\"FileName\":\"");
     EXPECT_EQ(failed.find('\n'), std::string::npos);
+}
+
+TEST(ToolText, HexBytesKeepEveryByte) {
+    EXPECT_EQ(hexBytes(""), "");
+    EXPECT_EQ(hexBytes(std::string_view("a\0\xff\xfe/\x10", 6)), "6100fffe2f10");
+}
+
+TEST(ToolText, StreamInfoJsonPrintsEveryFieldOfTheTableUnderItsName) {
+    const TStreamInfo info = streamInfoWithEveryField(7);
+    const std::string json = streamInfoJson("p", true, info);
+    std::size_t from = 0;
+    for (const TStreamInfoField& field : kStreamInfoFields) {
+        SCOPED_TRACE(field.name);
+        const std::string value =
+            field.isText() ? jsonString(field.text(info)) : std::to_string(field.number(info));
+        const std::string pair = "\"" + std::string(field.name) + "\":" + value;
+        const std::size_t at = json.find(pair, from);
+        ASSERT_NE(at, std::string::npos) << json;
+        from = at + pair.size();
+    }
+    EXPECT_EQ(json.substr(from), ",\"path_bytes\":\"70\"}");  // "p"
+}
+
+TEST(StreamInfoFields, EachEntryReachesItsOwnMemberUnderItsOwnNames) {
+    std::set<std::string> names, attributes;
+    for (const TStreamInfoField& field : kStreamInfoFields) {
+        SCOPED_TRACE(field.name);
+        EXPECT_TRUE(names.insert(field.name).second);
+        EXPECT_TRUE(attributes.insert(field.attribute).second);
+        // The playlist file's names are the field names in lower case.
+        EXPECT_EQ(field.attribute, qtext::asciiLower(field.name));
+        // Setting this entry changes this member and no other.
+        TStreamInfo changed;
+        if (field.isText()) {
+            field.text(changed) = "x";
+        } else {
+            field.setNumber(changed, 0x1FFFF);  // cut to the field's width: 32, 16 or 8 bits
+            const uint32_t v = field.number(changed);
+            EXPECT_TRUE(v == 0x1FFFFu || v == 0xFFFFu || v == 0xFFu) << v;
+        }
+        std::size_t differing = 0;
+        for (const TStreamInfoField& other : kStreamInfoFields) {
+            const bool same = other.isText() ? other.text(changed) == other.text(TStreamInfo())
+                                             : other.number(changed) == other.number(TStreamInfo());
+            differing += same ? 0 : 1;
+        }
+        EXPECT_EQ(differing, 1u);
+    }
 }
 
 TEST(ToolText, OneLineTurnsEveryKindOfLineBreakIntoBackslashN) {

@@ -17,6 +17,9 @@ namespace {
 
 // Frames converted per step by getData (bounds the scratch buffer).
 constexpr size_t kDecodeStep = 8192;
+// Replaced tag texts of a network stream kept alive (a title a minute for a
+// quarter of an hour).
+constexpr size_t kOldTagTexts = 16;
 
 }  // namespace
 
@@ -33,6 +36,8 @@ Channel::Channel(ChannelEnv& env, ChannelSetup setup)
     m_lengthFrames = m_source->lengthFrames();
     m_channelType = m_source->channelType();
     m_isFile = m_source->fileSize().has_value();
+    m_net = m_source->net();
+    if (m_net) m_net->setEvents([this](DWORD type, DWORD data) { raise(type, data); });
 }
 
 Channel::~Channel() {
@@ -67,6 +72,21 @@ void Channel::info(BASS_CHANNELINFO& out) const {
 
 const char* Channel::tags(DWORD type) {
     if (!m_isFile) return nullptr;
+    if (m_net) {
+        std::optional<std::string> text = m_net->tag(type);
+        if (!text) return nullptr;
+        text->push_back('\0');  // a series ends with an empty string
+        quillet::MutexLock lock(m_tagsMutex);
+        auto it = m_tags.find(type);
+        if (it == m_tags.end()) {
+            it = m_tags.emplace(type, std::move(*text)).first;
+        } else if (it->second != *text) {
+            m_oldTags.push_back(std::move(it->second));
+            if (m_oldTags.size() > kOldTagTexts) m_oldTags.pop_front();
+            it->second = std::move(*text);
+        }
+        return it->second.c_str();
+    }
     {
         quillet::MutexLock lock(m_tagsMutex);
         auto it = m_tags.find(type);
@@ -188,7 +208,7 @@ void Channel::completeStopLocked() {
     out->flush();
     out->setPaused(true);  // a stopped channel leaves the server idle
     // What was decoded but not heard is decoded again on the next play.
-    if (m_source->seek(heard) || !m_lengthFrames) m_srcPos = heard;
+    if (m_source->seek(heard) || !lengthFrames()) m_srcPos = heard;
     if (heard < m_srcPos) m_ended = false;
     m_history.clear();
 }
@@ -201,9 +221,14 @@ uint64_t Channel::heardFrames(bool live) {
     return decoded > queued ? decoded - queued : 0;
 }
 
+std::optional<uint64_t> Channel::lengthFrames() const {
+    return m_net ? m_net->lengthFrames() : m_lengthFrames;
+}
+
 int Channel::length(QWORD& bytes) {
-    if (!m_lengthFrames) return BASS_ERROR_NOTAVAIL;
-    bytes = *m_lengthFrames * m_format.bytesPerFrame();
+    const auto frames = lengthFrames();
+    if (!frames) return BASS_ERROR_NOTAVAIL;
+    bytes = *frames * m_format.bytesPerFrame();
     return BASS_OK;
 }
 
@@ -214,7 +239,7 @@ int Channel::position(QWORD& bytes) {
 
 int Channel::setPosition(QWORD bytes) {
     const uint64_t frame = bytes / m_format.bytesPerFrame();
-    if (m_lengthFrames && frame > *m_lengthFrames) return BASS_ERROR_POSITION;
+    if (const auto frames = lengthFrames(); frames && frame > *frames) return BASS_ERROR_POSITION;
     PipeLock pipe(*this);
     if (pipe.reentered()) return BASS_ERROR_NOTAVAIL;
     if (!m_source->seek(frame)) return BASS_ERROR_POSITION;
@@ -228,6 +253,7 @@ int Channel::setPosition(QWORD bytes) {
 
 int Channel::filePosition(DWORD mode, QWORD& out) {
     if (!m_isFile) return BASS_ERROR_NOTFILE;
+    if (m_net) return m_net->filePosition(mode, out);
     PipeLock pipe(*this);
     switch (mode) {
         case BASS_FILEPOS_CURRENT:
@@ -371,6 +397,10 @@ void Channel::free() {
         out = m_output.get();
     }
     m_wake.notify_all();
+    if (m_net) {
+        m_net->setEvents(nullptr);
+        m_net->abort();  // a read waiting for the network returns now
+    }
     if (out) out->interrupt();
     m_env.slides->finish(this, 0, true);
     raise(BASS_SYNC_FREE, 0);

@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -127,6 +128,8 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
     // The frame being heard: decoded frames less what the output still
     // queues. A stopped channel's output holds nothing of it any more.
     uint64_t heardFrames(bool live);
+    // The source's length: a download's may become known while it plays.
+    std::optional<uint64_t> lengthFrames() const;
     float gain() const;
     void applyGain(float* frames, size_t count, float from, float to) const;
     int ensureOutput();
@@ -148,6 +151,7 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
     uint32_t m_channelType = 0;
     bool m_isFile = false;
     SyncList m_syncs;
+    NetInfo* m_net = nullptr;  // set for network streams, owned by m_source
 
     quillet::Mutex m_pipe;
     std::unique_ptr<Source> m_source QUILLET_GUARDED_BY(m_pipe);
@@ -175,6 +179,9 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
 
     quillet::Mutex m_tagsMutex;
     std::map<DWORD, std::string> m_tags QUILLET_GUARDED_BY(m_tagsMutex);
+    // Texts of a network stream that changed since a caller got them: kept a
+    // while, so a pointer handed out stays valid until several more changes.
+    std::deque<std::string> m_oldTags QUILLET_GUARDED_BY(m_tagsMutex);
 };
 
 }  // namespace qaudio

@@ -9,6 +9,9 @@
 
 #include "platform/audio/core/ClockOutput.h"
 #include "platform/audio/core/Source.h"
+#if defined(QUILLET_AUDIO_HAVE_NET)
+#include "platform/audio/core/net/NetSource.h"
+#endif
 
 namespace qaudio {
 
@@ -186,6 +189,84 @@ int Library::createMemoryStream(const void* data, QWORD length, DWORD flags, boo
     OpenedDecoder opened = m_decoders.open(path, flags, music);
     if (!opened.decoder) return BASS_ERROR_FILEFORM;
     return createDecoderStream(std::move(opened), "", flags, music, handle);
+}
+
+DWORD Library::configValue(DWORD option, DWORD fallback) {
+    std::lock_guard lock(m_configMutex);
+    const auto it = m_otherConfig.find(option);
+    return it == m_otherConfig.end() ? fallback : it->second;
+}
+
+#if defined(QUILLET_AUDIO_HAVE_NET)
+namespace {
+
+// Streams a playlist may list that are tried in turn.
+constexpr size_t kMaxPlaylistEntries = 16;
+
+// The body of a small download (a playlist file), up to `cap` bytes.
+std::string readSmallBody(net::NetStream& stream, size_t cap) {
+    std::string text(cap, '\0');
+    size_t got = 0;
+    while (got < cap) {
+        const size_t n = stream.read(got, text.data() + got, cap - got);
+        if (n == 0) break;
+        got += n;
+    }
+    text.resize(got);
+    return text;
+}
+
+}  // namespace
+#endif
+
+int Library::createUrlStream(const std::string& url, QWORD offset, DWORD flags, DOWNLOADPROC proc, void* user,
+                             DWORD& handle) {
+    if (!initialised()) return BASS_ERROR_INIT;
+#if defined(QUILLET_AUDIO_HAVE_NET)
+    if (flags & BASS_UNICODE) return BASS_ERROR_NOTAVAIL;
+    net::NetConfig config;
+    config.connectTimeoutMs = configValue(BASS_CONFIG_NET_TIMEOUT, config.connectTimeoutMs);
+    config.stallTimeoutMs = configValue(BASS_CONFIG_NET_READTIMEOUT, config.stallTimeoutMs);
+    config.bufferMs = std::clamp<DWORD>(configValue(BASS_CONFIG_NET_BUFFER, config.bufferMs), 500, 30000);
+    const bool followPlaylists = configValue(BASS_CONFIG_NET_PLAYLIST, 0) != 0;
+
+    // The URL itself, then what a playlist it names lists (one level deep).
+    std::vector<std::string> candidates{url};
+    int error = BASS_ERROR_FILEOPEN;
+    for (size_t i = 0; i < candidates.size() && i <= kMaxPlaylistEntries; ++i) {
+        const bool fromPlaylist = i > 0;
+        const bool maybePlaylist = followPlaylists && !fromPlaylist;
+        auto stream = std::make_shared<net::NetStream>(candidates[i], fromPlaylist ? 0 : offset, config,
+                                                       maybePlaylist && net::isPlaylistUrl(url) ? nullptr : proc,
+                                                       user);
+        if (!stream->waitHead(error)) continue;
+        if (maybePlaylist && (net::isPlaylistUrl(url) || net::isPlaylistType(stream->head().contentType))) {
+            for (auto& entry : net::parsePlaylist(readSmallBody(*stream, net::kMaxPlaylistBytes)))
+                candidates.push_back(std::move(entry));
+            error = BASS_ERROR_FILEFORM;  // a playlist that lists nothing playable
+            continue;
+        }
+        auto source = net::NetSource::open(stream, flags, error);
+        if (!source) continue;
+        SampleFormat format{source->sampleRate(), source->channels(), SampleFormat::bytesPerSampleFor(flags)};
+        if (!isValid(format)) {
+            error = BASS_ERROR_FORMAT;
+            continue;
+        }
+        ChannelSetup setup;
+        setup.handle = m_handles.reserve();
+        setup.source = std::move(source);
+        setup.format = format;
+        setup.flags = flags;
+        setup.fileName = candidates[i];
+        handle = addChannel(std::move(setup));
+        return BASS_OK;
+    }
+    return error;
+#else
+    (void)url, (void)offset, (void)flags, (void)proc, (void)user, (void)handle;
+    return BASS_ERROR_NONET;
+#endif
 }
 
 int Library::createUserStream(DWORD freq, DWORD chans, DWORD flags, STREAMPROC proc, void* user,

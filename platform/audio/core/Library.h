@@ -35,6 +35,11 @@ class Library {
 
     int createFileStream(const std::string& path, DWORD flags, bool music, DWORD& handle);
     int createMemoryStream(const void* data, QWORD length, DWORD flags, bool music, DWORD& handle);
+    // A stream of a URL (http://, https://), following playlists when
+    // BASS_CONFIG_NET_PLAYLIST asks. Blocks until the stream can be decoded
+    // or has failed (bounded by the network timeouts).
+    int createUrlStream(const std::string& url, QWORD offset, DWORD flags, DOWNLOADPROC proc, void* user,
+                        DWORD& handle);
     int createUserStream(DWORD freq, DWORD chans, DWORD flags, STREAMPROC proc, void* user, DWORD& handle);
     // Wraps an open decoder in a channel (file streams, add-ons' streams).
     int createDecoderStream(OpenedDecoder opened, const std::string& name, DWORD flags, bool music,
@@ -52,6 +57,7 @@ class Library {
   private:
     Library();
     DWORD addChannel(ChannelSetup setup);
+    DWORD configValue(DWORD option, DWORD fallback);
     std::unique_ptr<Output> openOutput(const SampleFormat& format);
 
     struct Plugin {

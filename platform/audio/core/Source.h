@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -14,6 +15,25 @@
 #include "platform/audio/core/Format.h"
 
 namespace qaudio {
+
+// What a network stream reports while it downloads. Thread-safe, and it
+// never waits for the download, so callers need not take the channel's pipe
+// (whose holder may be waiting for data).
+class NetInfo {
+  public:
+    virtual ~NetInfo() = default;
+    // The current text of a BASS_TAG_* type, nullopt when there is none.
+    virtual std::optional<std::string> tag(DWORD type) const = 0;
+    // BASS_StreamGetFilePosition; a BASS error code.
+    virtual int filePosition(DWORD mode, QWORD& out) const = 0;
+    virtual std::optional<uint64_t> lengthFrames() const = 0;
+    // Where the stream's events go (type BASS_SYNC_META or
+    // BASS_SYNC_DOWNLOAD, and its data); called on library threads, never
+    // after setEvents(nullptr) has returned.
+    virtual void setEvents(std::function<void(DWORD type, DWORD data)> sink) = 0;
+    // Ends the download: reads waiting for data return at once.
+    virtual void abort() = 0;
+};
 
 class Source {
   public:
@@ -31,6 +51,8 @@ class Source {
     // File positions; nullopt for sources that are not files.
     virtual std::optional<uint64_t> fileBytePosition() const = 0;
     virtual std::optional<uint64_t> fileSize() const = 0;
+    // Set for a network stream; lives as long as the source.
+    virtual NetInfo* net() { return nullptr; }
 };
 
 class DecoderSource : public Source {

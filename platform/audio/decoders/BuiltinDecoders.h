@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/audio/Decoder.h"
+#include "platform/audio/decoders/InputFile.h"
 #include "platform/audio/decoders/MusicDecoder.h"
 
 namespace qaudio {
@@ -17,5 +18,11 @@ namespace qaudio {
 // test) last. Each call makes new factories. Tracker modules are not among
 // them: they open through openMusic() (MusicDecoder.h).
 std::vector<std::unique_ptr<DecoderFactory>> builtinDecoderFactories();
+
+// Opens a stream that arrives over the network (Ogg Vorbis or MPEG audio,
+// the formats radio stations send): recognised by its first bytes. The
+// input may be sequential (InputFile::sequential). nullptr when neither
+// format recognises it.
+std::unique_ptr<Decoder> openNetworkDecoder(std::unique_ptr<InputFile> in, uint32_t flags);
 
 }  // namespace qaudio

@@ -26,6 +26,12 @@ public:
     virtual bool seek(uint64_t offset) = 0;
     virtual uint64_t tell() const = 0;
     virtual uint64_t size() const = 0;
+    // A stream that arrives while it is read (a download): size() is the
+    // announced size, or kUnknownSize; reads may wait for data; looking far
+    // ahead (the end of the file) would wait for the whole download, so
+    // decoders read such an input front to back and do not seek in it.
+    virtual bool sequential() const { return false; }
+    static constexpr uint64_t kUnknownSize = uint64_t(1) << 62;
 
     // Reads up to `count` bytes at `offset` without a lasting cursor move
     // (the cursor is restored); returns the bytes read.

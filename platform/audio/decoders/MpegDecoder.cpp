@@ -43,6 +43,9 @@ off_t windowSeek(void* handle, off_t offset, int whence) {
     if (whence == SEEK_CUR) {
         base = static_cast<int64_t>(w->in->tell() - w->begin);
     } else if (whence == SEEK_END) {
+        if (w->in->sequential()) {
+            return -1;  // the end of a download is not there yet
+        }
         base = length;
     } else if (whence != SEEK_SET) {
         return -1;
@@ -80,6 +83,10 @@ public:
         if (mpg123_replace_reader_handle(mh, windowRead, windowSeek, nullptr) != MPG123_OK || !openHandle()) {
             return false;
         }
+        if (m_in->sequential() && m_in->size() != InputFile::kUnknownSize) {
+            // The length is then estimated from the announced size.
+            mpg123_set_filesize(mh, static_cast<off_t>(m_layout.audioEnd - m_layout.firstFrame));
+        }
         long rate = 0;
         int channels = 0;
         int encoding = 0;
@@ -101,8 +108,12 @@ public:
         m_samplesPerFrame = layer == 1 ? 384 : (layer == 3 && m_layout.first.version != 1) ? 576 : 1152;
 
         // A prescan counts the frames that are really there (a truncated
-        // file's info header still declares the whole length).
-        const bool scanned = (flags & codes::kStreamPrescan) != 0 && mpg123_scan(mh) == MPG123_OK;
+        // file's info header still declares the whole length). Without an info
+        // header the length would be guessed from the first frame's bit rate,
+        // which need not be the others', so the frames are counted then too. A
+        // stream still arriving cannot be scanned.
+        const bool scan = (flags & codes::kStreamPrescan) != 0 || !hasInfoHeader();
+        const bool scanned = scan && !m_in->sequential() && mpg123_scan(mh) == MPG123_OK;
         const off_t length = mpg123_length(mh);
         if (length >= 0) {
             m_length = static_cast<uint64_t>(length);
@@ -126,6 +137,14 @@ public:
     }
 
 private:
+    // Whether the first frame is a Xing/Info or VBRI header, which gives the
+    // stream's frame count.
+    bool hasInfoHeader() {
+        const std::string frame = m_in->peek(m_layout.firstFrame, m_layout.first.length);
+        return frame.find("Xing") != std::string::npos || frame.find("Info") != std::string::npos ||
+               frame.find("VBRI") != std::string::npos;
+    }
+
     // Frames that decode to nothing (the skipped encoder delay) make
     // no output; a stream that makes none for this long is broken.
     static constexpr int kMaxIdleReads = 4096;
@@ -167,6 +186,9 @@ private:
     }
 
     bool seek(uint64_t frame) override {
+        if (m_in->sequential()) {
+            return false;
+        }
         // The first seek scans the file once: the exact end is then known
         // (even for a truncated file or one without an info header), and the
         // seek index is complete.

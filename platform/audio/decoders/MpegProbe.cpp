@@ -76,7 +76,7 @@ std::optional<MpegLayout> probeMpeg(InputFile& in) {
     MpegLayout layout;
     const uint64_t size = in.size();
     layout.audioEnd = size;
-    if (size >= 128 && in.peek(size - 128, 3) == "TAG") {
+    if (!in.sequential() && size >= 128 && in.peek(size - 128, 3) == "TAG") {
         layout.hasId3v1 = true;
         layout.audioEnd = size - 128;
     }

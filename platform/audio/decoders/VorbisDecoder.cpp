@@ -49,7 +49,8 @@ public:
         }
     }
     bool open(InputFile* in) {
-        const ov_callbacks callbacks{ovRead, ovSeek, nullptr, ovTell};
+        // Without a seek function libvorbisfile reads the stream front to back.
+        const ov_callbacks callbacks{ovRead, in->sequential() ? nullptr : ovSeek, nullptr, ovTell};
         m_open = ov_open_callbacks(in, &m_vf, nullptr, 0, callbacks) == 0;
         return m_open;
     }
@@ -65,7 +66,8 @@ public:
     explicit VorbisDecoder(std::unique_ptr<InputFile> in) : m_in(std::move(in)) {}
 
     bool init() {
-        if (m_in->peek(0, 4) != "OggS" || !m_file.open(m_in.get()) || !ov_seekable(m_file.get())) {
+        const bool sequential = m_in->sequential();
+        if (m_in->peek(0, 4) != "OggS" || !m_file.open(m_in.get()) || (!sequential && !ov_seekable(m_file.get()))) {
             return false;
         }
         OggVorbis_File* vf = m_file.get();
@@ -75,6 +77,15 @@ public:
         }
         m_rate = static_cast<uint32_t>(info->rate);
         m_channels = static_cast<uint32_t>(info->channels);
+        if (sequential) {
+            // Links arrive one after another; reading stops at the first of
+            // another format (see read()).
+            m_length.reset();
+            m_end = UINT64_MAX;
+            m_playableLinks = LONG_MAX;
+            buildTags();
+            return true;
+        }
         // Links that keep the format play on; the stream ends at the first
         // that does not.
         uint64_t length = 0;
@@ -109,7 +120,7 @@ public:
             if (got == OV_HOLE && ++holes < kMaxHoles) {
                 continue;  // a gap in the data; decoding resumes after it
             }
-            if (got <= 0 || link >= m_playableLinks) {
+            if (got <= 0 || link >= m_playableLinks || (m_length == std::nullopt && !sameFormat(-1))) {
                 m_end = m_pos;  // the end, or damage that ends the stream
                 break;
             }
@@ -126,7 +137,7 @@ public:
     }
 
     bool seek(uint64_t frame) override {
-        if (frame > m_length) {
+        if (!m_length || frame > *m_length) {
             return false;
         }
         if (ov_pcm_seek(m_file.get(), static_cast<ogg_int64_t>(frame)) != 0) {
@@ -134,7 +145,7 @@ public:
             return false;
         }
         m_pos = frame;
-        m_end = m_length;
+        m_end = *m_length;
         return true;
     }
 
@@ -192,7 +203,7 @@ private:
     mutable VorbisFile m_file;  // ov_raw_tell() takes a non-const file
     uint32_t m_rate = 0;
     uint32_t m_channels = 0;
-    uint64_t m_length = 0;
+    std::optional<uint64_t> m_length;  // unknown for a sequential input
     uint64_t m_end = 0;  // where reading stops: the length, or earlier after damage
     long m_playableLinks = 0;
     uint64_t m_pos = 0;

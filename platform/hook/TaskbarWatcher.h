@@ -1,0 +1,55 @@
+// Watches the desktop's taskbar on an X connection and thread of its own, and
+// calls place() (on that thread) whenever the window docked into it must place
+// itself again: the first time soon after start() when a taskbar is there,
+// then when the taskbar appears, goes away, is replaced, moves or is resized,
+// or its notification area changes (tray icons came or went). Changes are
+// gathered for a short while and compared with what was last reported, so our
+// own window moving inside the panel, or a burst of events, gives at most one
+// call, and an unchanged desktop none.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "platform/desktop/X11.h"
+
+namespace quillet::hook {
+
+class TaskbarWatcher {
+  public:
+    explicit TaskbarWatcher(std::function<void()> place);
+    ~TaskbarWatcher();  // stop()
+    TaskbarWatcher(const TaskbarWatcher&) = delete;
+    TaskbarWatcher& operator=(const TaskbarWatcher&) = delete;
+
+    // false when no X server can be reached.
+    bool start(const char* display = nullptr);
+    // Joins the thread: place() is not called after stop() returns. Must not
+    // be called from place().
+    void stop();
+    // A new width changes where the strip goes in a panel: placed again.
+    void stripResized();
+
+  private:
+    struct State {
+        xcb_window_t taskbar = XCB_NONE;
+        RECT rect{};
+        std::optional<RECT> tray;
+        bool operator==(const State& o) const;
+    };
+    void run();
+    std::optional<State> look();
+    void watch(xcb_window_t taskbar);
+
+    std::function<void()> m_place;
+    std::unique_ptr<desktop::XConnection> m_x;
+    std::thread m_thread;
+    int m_wake[2] = {-1, -1};  // a pipe: stop and resize requests
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_resized{false};
+};
+
+}  // namespace quillet::hook
