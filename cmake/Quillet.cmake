@@ -20,6 +20,16 @@ if(QUILLET_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# Clang's thread-safety analysis of the lock annotations (platform/threads), on in
+# the `tsa` configuration of scripts/build.sh.
+option(QUILLET_THREAD_SAFETY "Check the lock annotations with clang's -Wthread-safety" OFF)
+if(QUILLET_THREAD_SAFETY)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QUILLET_THREAD_SAFETY needs clang")
+  endif()
+  add_compile_options(-Wthread-safety)
+endif()
+
 # quillet_include_root(target PUBLIC|PRIVATE|INTERFACE folder)
 # Gives `target` the include root of one folder of the tree, so `#include
 # "folder/X.h"` resolves and no other folder does: the root is a directory of the

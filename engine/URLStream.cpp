@@ -72,14 +72,14 @@ void TVAVIVerovu::CALLBACK_MetaSync(HSYNC, DWORD channel, DWORD, void* user) {
 }
 
 bool TVAVIVerovu::OpenURLStream(const std::string& url, const std::string& ext, TStreamInfo& info) {
-    if ((ext == ".WMA" || ext == ".ASF") && !m_wmaReady) {
+    if ((ext == ".WMA" || ext == ".ASF") && !m_resources.WMAReady()) {
         ShowError("Load BASSWMA.DLL or Winamp input plug-in for ASF/WMA file.");
         return false;
     }
     const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
     DWORD channel = 0;
     if (ExtInPatterns(ext, kMidiPatterns)) {
-        if (m_midiReady) ShowError("None of sound font is loaded.");
+        if (m_resources.MIDIReady()) ShowError("None of sound font is loaded.");
     } else {
         // "mms://" too: the core hands a URL of a scheme it does not speak to the
         // add-ons, and fails cleanly when none takes it.
@@ -177,7 +177,7 @@ void TVAVIVerovu::ReadNetFileInfo(const std::string& url, const std::string& ext
     }
     m_downloadDone = total == Bass.BASS_StreamGetFilePosition(channel, BASS_FILEPOS_DOWNLOAD);
     if (!m_downloadDone)
-        Bass.BASS_ChannelSetSync(channel, BASS_SYNC_DOWNLOAD, 0, &CALLBACK_DownloadSync, m_messageWindow);
+        Bass.BASS_ChannelSetSync(channel, BASS_SYNC_DOWNLOAD, 0, &CALLBACK_DownloadSync, m_messageWindow.Handle());
 }
 
 void TVAVIVerovu::OnMetaTitle() {

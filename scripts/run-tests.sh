@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds every configuration and runs the whole test
 # suite: the normal and the address/undefined-sanitizer builds run every test,
-# the thread-sanitizer build runs the threaded tests, and every fuzz harness is
-# built with clang and run briefly; first, scripts/check-layers.py checks that
-# every include goes down the layers. Exits non-zero on any failure.
+# the thread-sanitizer build runs the threaded tests, the threaded targets are
+# compiled with clang's thread-safety analysis, clang-tidy checks the sources the
+# last commit changed, and every fuzz harness is built with clang and run briefly;
+# first, scripts/check-layers.py checks that every include goes down the layers.
+# Exits non-zero on any failure.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -63,6 +65,10 @@ if cmake --build build/tsan --target help 2>/dev/null | grep -q '^threaded_tests
   bash scripts/build.sh tsan --target threaded_tests || { echo "build tsan failed"; exit 1; }
   have_tsan=1
 fi
+echo "=== build tsa (lock annotations, clang -Wthread-safety, threaded targets)"
+if bash scripts/build.sh tsa --target help 2>/dev/null | grep -q '^threaded_tests'; then
+  bash scripts/build.sh tsa --target threaded_tests || { echo "build tsa failed"; exit 1; }
+fi
 echo "=== build fuzz harnesses"
 if cmake --build build/fuzz --target help 2>/dev/null | grep -q '^fuzz_all' || \
    { bash scripts/build.sh fuzz --target help >/dev/null 2>&1 && cmake --build build/fuzz --target help | grep -q '^fuzz_all'; }; then
@@ -70,6 +76,8 @@ if cmake --build build/fuzz --target help 2>/dev/null | grep -q '^fuzz_all' || \
   have_fuzz=1
 fi
 
+echo "=== clang-tidy over the sources the last commit changed"
+if bash scripts/tidy-changed.sh build/release; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 echo "=== tests: release"
 run_ctest build/release
 echo "=== tests: asan"
