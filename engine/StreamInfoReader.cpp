@@ -311,7 +311,8 @@ constexpr FileKind kFileKinds[] = {
 std::string StreamFileExt(const std::string& name) {
     const size_t dot = name.rfind('.');
     const size_t slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == name.size()) return {};
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == name.size())
+        return {};
     return qtext::asciiUpper(std::string_view(name).substr(dot));
 }
 

@@ -12,8 +12,8 @@
 #include "engine/URLTitles.h"
 #include "engine/bass/Dynamic_Bass.h"
 #include "mediainfo/ByteSource.h"
-#include "mediainfo/ID3v1.h"
 #include "mediainfo/ID3Tags.h"
+#include "mediainfo/ID3v1.h"
 #include "mediainfo/ID3v2.h"
 #include "platform/text/Text.h"
 #include "platform/win/MessageLayer.h"
@@ -177,7 +177,8 @@ void TVAVIVerovu::ReadNetFileInfo(const std::string& url, const std::string& ext
     }
     m_downloadDone = total == Bass.BASS_StreamGetFilePosition(channel, BASS_FILEPOS_DOWNLOAD);
     if (!m_downloadDone)
-        Bass.BASS_ChannelSetSync(channel, BASS_SYNC_DOWNLOAD, 0, &CALLBACK_DownloadSync, m_messageWindow.Handle());
+        Bass.BASS_ChannelSetSync(channel, BASS_SYNC_DOWNLOAD, 0, &CALLBACK_DownloadSync,
+                                 m_messageWindow.Handle());
 }
 
 void TVAVIVerovu::OnMetaTitle() {

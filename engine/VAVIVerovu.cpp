@@ -45,10 +45,12 @@ constexpr WPARAM kCodeMBWindowHidden = 96;
 constexpr WPARAM kCodeGenWindow = 97;
 
 // The upper FFT bin of each spectrum band (512-point FFT of the output).
-constexpr int kBandUpperBin[25] = {1,  2,  3,  6,  12, 18, 24, 30,  36,  42,  48,  54, 60,
+constexpr int kBandUpperBin[25] = {1,  2,  3,  6,  12, 18, 24,  30,  36,  42,  48,  54, 60,
                                    66, 72, 78, 84, 90, 96, 102, 108, 120, 132, 156, 180};
 
-void sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 bool startsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -120,7 +122,9 @@ void TVAVIVerovu::TMessageWindow::Create(TVAVIVerovu* engine) {
 // Construction and destruction
 
 TVAVIVerovu::TVAVIVerovu(HWND owner, int device)
-    : m_slideRecord(std::make_unique<SlideRecord>()), m_metaRecord(std::make_unique<MetaRecord>()), m_owner(owner) {
+    : m_slideRecord(std::make_unique<SlideRecord>()),
+      m_metaRecord(std::make_unique<MetaRecord>()),
+      m_owner(owner) {
     // Everything other threads report arrives at the message window.
     m_messageWindow.Create(this);
     m_slideRecord->window = m_messageWindow.Handle();
@@ -153,7 +157,8 @@ bool TVAVIVerovu::StartAudioLibrary(int device) {
     Bass.BASS_GetInfo(&info);
     m_dx8EffectReady = info.dsver >= 8;
     if (!m_dx8EffectReady) {
-        MessageBox(m_owner, "DirectX Ver 8 or higher is not installed.\r\nSound effects except rotate are disabled.",
+        MessageBox(m_owner,
+                   "DirectX Ver 8 or higher is not installed.\r\nSound effects except rotate are disabled.",
                    "Warning", MB_OK | MB_ICONWARNING);
     }
     m_volume = 255;
@@ -365,8 +370,8 @@ void TVAVIVerovu::Play() {
     m_outputChannel = 0;
     // The end sync goes on before the output or its feeder can read the stream: a
     // stream shorter than the start of the output would otherwise end unseen.
-    const HSYNC endSync =
-        Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync, m_messageWindow.Handle());
+    const HSYNC endSync = Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync,
+                                                   m_messageWindow.Handle());
     auto dropEndSync = [&] {
         if (endSync) Bass.BASS_ChannelRemoveSync(m_decodeChannel, endSync);
     };
@@ -497,7 +502,6 @@ QWORD TVAVIVerovu::QueuedOutputBytes() const {
     return queued == DWORD(-1) ? 0 : queued;
 }
 
-
 void TVAVIVerovu::HaltOutput(bool pause) {
     m_droppedOutputBytes = QueuedOutputBytes();
     if (pause)
@@ -532,8 +536,8 @@ void TVAVIVerovu::SetPosition(uint32_t ms) {
         state = Bass.BASS_ChannelIsActive(m_outputChannel);
         if (state == BASS_ACTIVE_PLAYING) Bass.BASS_ChannelStop(m_outputChannel);
     }
-    Bass.BASS_ChannelSetPosition(m_decodeChannel, Bass.BASS_ChannelSeconds2Bytes(m_decodeChannel, ms / 1000.0),
-                                 BASS_POS_BYTE);
+    Bass.BASS_ChannelSetPosition(m_decodeChannel,
+                                 Bass.BASS_ChannelSeconds2Bytes(m_decodeChannel, ms / 1000.0), BASS_POS_BYTE);
     // After the source moved: whatever the feeder read before is dropped.
     RestartOutput();
     if (!m_singleChannel) {
@@ -657,7 +661,9 @@ void TVAVIVerovu::SetPlayerMode(TPlayerMode mode) {
     if (OnModeChange) OnModeChange(this, old, mode);
 }
 
-void TVAVIVerovu::NotifyVisInfo() { SetHostStreamInfo(m_streamInfo); }
+void TVAVIVerovu::NotifyVisInfo() {
+    SetHostStreamInfo(m_streamInfo);
+}
 
 bool TVAVIVerovu::GetStreamInfo(const std::string& name, TStreamInfo& info) {
     if (!m_streamName.empty() && name == m_streamName) {
@@ -681,12 +687,16 @@ bool TVAVIVerovu::ReadStreamInfo(const std::string& name, TStreamInfo& info) {
     return m_infoReader && m_infoReader->Read(name, info, InfoContext());
 }
 
-std::string TVAVIVerovu::NativeFileExts() const { return ::NativeFileExts(InfoContext()); }
+std::string TVAVIVerovu::NativeFileExts() const {
+    return ::NativeFileExts(InfoContext());
+}
 
 // ---------------------------------------------------------------------------
 // Spectrum
 
-void TVAVIVerovu::ZeroBands() { m_bandOut.fill(0); }
+void TVAVIVerovu::ZeroBands() {
+    m_bandOut.fill(0);
+}
 
 void TVAVIVerovu::EnableSpectrumTimer(bool enable) {
     const HWND window = m_messageWindow.Handle();
@@ -827,7 +837,8 @@ void TVAVIVerovu::ShowError(const std::string& text) {
         m_translationRead = true;
         m_translation.LoadFromFolder(ExecutableFolder());
     }
-    MessageBox(m_owner, m_translation.Translate(text).c_str(), m_translation.Caption().c_str(), MB_OK | MB_ICONERROR);
+    MessageBox(m_owner, m_translation.Translate(text).c_str(), m_translation.Caption().c_str(),
+               MB_OK | MB_ICONERROR);
 }
 
 void TVAVIVerovu::ShowErrorWithCode(const std::string& text) {

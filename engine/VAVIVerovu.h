@@ -19,16 +19,17 @@
 #include <vector>
 
 #include "engine/EngineResources.h"
-#include "engine/types/PlayerTypes.h"
-#include "engine/types/StreamInfo.h"
 #include "engine/StreamInfoReader.h"
 #include "engine/Translation.h"
+#include "engine/types/PlayerTypes.h"
+#include "engine/types/StreamInfo.h"
 #include "platform/audio/bass.h"
 #include "platform/win/WinTypes.h"
 
 class TVAVIVerovu;
 
-using TNotifyModeChangeEvent = std::function<void(TVAVIVerovu* Sender, TPlayerMode OldMode, TPlayerMode NewMode)>;
+using TNotifyModeChangeEvent =
+    std::function<void(TVAVIVerovu* Sender, TPlayerMode OldMode, TPlayerMode NewMode)>;
 using TNotifyEvent = std::function<void(TVAVIVerovu* Sender)>;
 using TNotifyNewFFTDataEvent = std::function<void(TVAVIVerovu* Sender, const TBandOut& BandOut)>;
 using TNotifyNetEvent = std::function<void(TVAVIVerovu* Sender, const std::string& Content)>;
@@ -194,9 +195,9 @@ class TVAVIVerovu {
     void SetGlobalVolumes(DWORD value);
     void ZeroBands();
     uint32_t BytesToMs(DWORD channel, QWORD bytes) const;
-    QWORD QueuedOutputBytes() const;   // written by a playing output, not yet heard
-    void HaltOutput(bool pause);       // pauses or stops the output channel
-    void RestartOutput();              // the output starts afresh from the source
+    QWORD QueuedOutputBytes() const;  // written by a playing output, not yet heard
+    void HaltOutput(bool pause);      // pauses or stops the output channel
+    void RestartOutput();             // the output starts afresh from the source
     void NotifyVisInfo();
     void FreeDecodeChannel();
     TStreamInfoContext InfoContext() const;

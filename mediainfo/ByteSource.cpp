@@ -49,7 +49,8 @@ size_t FileSource::readAt(uint64_t offset, void* out, size_t count) {
     count = static_cast<size_t>(std::min<uint64_t>(count, m_size - offset));
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = pread(fd, static_cast<char*>(out) + done, count - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            pread(fd, static_cast<char*>(out) + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);

@@ -15,7 +15,7 @@
 namespace mediainfo {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual uint64_t size() const = 0;
     // Copies up to `count` bytes from `offset` into `out`; returns how many
@@ -27,18 +27,18 @@ public:
 
 // A buffer in memory; the bytes are not copied and must outlive the source.
 class MemorySource final : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::string_view bytes) : m_bytes(bytes) {}
     uint64_t size() const override { return m_bytes.size(); }
     size_t readAt(uint64_t offset, void* out, size_t count) override;
 
-private:
+  private:
     std::string_view m_bytes;
 };
 
 // A file opened read-only. isOpen() is false when it could not be opened.
 class FileSource final : public ByteSource {
-public:
+  public:
     explicit FileSource(const std::string& path);
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
@@ -47,7 +47,7 @@ public:
     uint64_t size() const override { return m_size; }
     size_t readAt(uint64_t offset, void* out, size_t count) override;
 
-private:
+  private:
     int m_fd = -1;
     uint64_t m_size = 0;
 };

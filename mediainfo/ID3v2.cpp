@@ -136,7 +136,8 @@ std::string resynchronised(std::string_view bytes) {
     return out;
 }
 
-std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, const Header& header, uint32_t cap);
+std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, const Header& header,
+                                                        uint32_t cap);
 
 // An ID3v2.2/2.3 tag unsynchronised as a whole (frame headers and sizes included):
 // its frames are read from the tag undone in memory.
@@ -144,7 +145,8 @@ std::array<std::optional<Frame>, kSlotCount> readUnsyncTag(ByteSource& source, c
                                                            uint32_t cap) {
     const uint64_t end = std::min({header.size, source.size(), kMaxUnsyncTagBytes});
     const std::string raw = source.readString(0, static_cast<std::size_t>(end));
-    const std::string tag = raw.substr(0, kHeaderSize) + resynchronised(std::string_view(raw).substr(kHeaderSize));
+    const std::string tag =
+        raw.substr(0, kHeaderSize) + resynchronised(std::string_view(raw).substr(kHeaderSize));
     MemorySource undone(tag);
     Header plain = header;
     plain.flags = static_cast<uint8_t>(header.flags & ~kTagUnsync);

@@ -298,9 +298,13 @@ bool TPlayListModel::ListDblClick(int itemRow) {
     return true;
 }
 
-std::string TPlayListModel::NextTrack() { return StepTrack(+1); }
+std::string TPlayListModel::NextTrack() {
+    return StepTrack(+1);
+}
 
-std::string TPlayListModel::PrevTrack() { return StepTrack(-1); }
+std::string TPlayListModel::PrevTrack() {
+    return StepTrack(-1);
+}
 
 std::string TPlayListModel::StepTrack(int direction) {
     const std::size_t n = m_playing->Items.size();

@@ -170,7 +170,9 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
 
 }  // namespace
 
-int ClampSkinSize(std::int64_t size) { return int(std::clamp<std::int64_t>(size, 0, kMaxSkinExtent)); }
+int ClampSkinSize(std::int64_t size) {
+    return int(std::clamp<std::int64_t>(size, 0, kMaxSkinExtent));
+}
 
 TRect ParsePosition(std::string_view text) {
     int values[4] = {0, 0, 0, 0};

@@ -28,8 +28,12 @@ inline constexpr int kMaxSkinExtent = 16384;
 // 2000000000" does not overflow), limited to 0..kMaxSkinExtent.
 int ClampSkinSize(std::int64_t size);
 // The width and height of a skin rectangle, limited as above.
-inline int SkinWidth(const TRect& r) { return ClampSkinSize(std::int64_t(r.x2) - r.x1); }
-inline int SkinHeight(const TRect& r) { return ClampSkinSize(std::int64_t(r.y2) - r.y1); }
+inline int SkinWidth(const TRect& r) {
+    return ClampSkinSize(std::int64_t(r.x2) - r.x1);
+}
+inline int SkinHeight(const TRect& r) {
+    return ClampSkinSize(std::int64_t(r.y2) - r.y1);
+}
 
 // A skin colour: red, green, blue.
 struct TSkinColor {

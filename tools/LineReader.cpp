@@ -12,7 +12,9 @@ LineReader::LineReader(int fd, int signalFd, std::function<void(std::string)> on
                        std::function<void()> onSignal)
     : m_fd(fd), m_signalFd(signalFd), m_onLine(std::move(onLine)), m_onSignal(std::move(onSignal)) {}
 
-LineReader::~LineReader() { stop(); }
+LineReader::~LineReader() {
+    stop();
+}
 
 bool LineReader::start() {
     if (m_thread.joinable()) return true;

@@ -9,7 +9,9 @@ namespace quillet::tools {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Splits off the next word; empty when none is left.
 std::string_view nextWord(std::string_view& rest) {

@@ -31,7 +31,7 @@ namespace {
 
 using quillet::tools::PlayCommand;
 
-constexpr UINT WM_TOOL_COMMAND = WM_APP + 1;     // a line is waiting in the command queue
+constexpr UINT WM_TOOL_COMMAND = WM_APP + 1;      // a line is waiting in the command queue
 constexpr UINT WM_TOOL_STREAM_LOST = WM_APP + 2;  // the engine closed the stream by itself
 constexpr UINT_PTR kPositionTimer = 1;
 constexpr UINT kPositionIntervalMs = 1000;
@@ -82,7 +82,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.single = true;
         } else if (arg == "--device" && i + 1 < argc) {
             const std::string_view value = argv[++i];
-            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.device);
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), options.device);
             if (error != std::errc() || end != value.data() + value.size()) return false;
         } else if (arg == "--") {
             ++i;
@@ -223,14 +224,30 @@ void PlayTool::runCommand(const std::string& line) {
     }
     TVAVIVerovu& engine = *m_engine;
     switch (parsed->command) {
-        case PlayCommand::Pause: engine.Pause(true); break;
-        case PlayCommand::Resume: engine.Pause(false); break;
-        case PlayCommand::Play: engine.Play(); break;
-        case PlayCommand::Stop: engine.Stop(); break;
-        case PlayCommand::Seek: engine.SetPosition(parsed->value); break;
-        case PlayCommand::Volume: engine.SetVolume(parsed->value); break;
-        case PlayCommand::Mute: engine.SetMuted(true, kMuteFadeMs); break;
-        case PlayCommand::Unmute: engine.SetMuted(false, kMuteFadeMs); break;
+        case PlayCommand::Pause:
+            engine.Pause(true);
+            break;
+        case PlayCommand::Resume:
+            engine.Pause(false);
+            break;
+        case PlayCommand::Play:
+            engine.Play();
+            break;
+        case PlayCommand::Stop:
+            engine.Stop();
+            break;
+        case PlayCommand::Seek:
+            engine.SetPosition(parsed->value);
+            break;
+        case PlayCommand::Volume:
+            engine.SetVolume(parsed->value);
+            break;
+        case PlayCommand::Mute:
+            engine.SetMuted(true, kMuteFadeMs);
+            break;
+        case PlayCommand::Unmute:
+            engine.SetMuted(false, kMuteFadeMs);
+            break;
         case PlayCommand::Next:
             if (m_next < m_options.files.size()) {
                 // A file that cannot be opened leaves the current one playing; one that
@@ -240,7 +257,9 @@ void PlayTool::runCommand(const std::string& line) {
                 std::fprintf(stderr, "quillet-play: no next file\n");
             }
             break;
-        case PlayCommand::Quit: quit(0); break;
+        case PlayCommand::Quit:
+            quit(0);
+            break;
     }
 }
 
@@ -258,7 +277,8 @@ int PlayTool::run(int signalFd) {
 
     m_engine = std::make_unique<TVAVIVerovu>(nullptr, m_options.device);
     if (!m_engine->BASSReady()) {
-        std::fprintf(stderr, "quillet-play: the audio library could not start on device %d\n", m_options.device);
+        std::fprintf(stderr, "quillet-play: the audio library could not start on device %d\n",
+                     m_options.device);
         m_engine.reset();
         DestroyWindow(m_window);
         return kExitEngineFailed;
@@ -271,7 +291,9 @@ int PlayTool::run(int signalFd) {
     m_engine->OnGetMeta = [this](TVAVIVerovu*, const std::string& title) {
         m_out.line("title " + quillet::tools::oneLine(title));
     };
-    m_engine->OnDownloaded = [this](TVAVIVerovu*, uint32_t ms) { m_out.line("downloaded " + std::to_string(ms)); };
+    m_engine->OnDownloaded = [this](TVAVIVerovu*, uint32_t ms) {
+        m_out.line("downloaded " + std::to_string(ms));
+    };
 
     quillet::tools::LineReader reader(
         STDIN_FILENO, signalFd, [this](std::string line) { enqueue(std::move(line)); },

@@ -124,8 +124,8 @@ int main(int argc, char** argv) {
     }
     const double o = median(ours);
     const double r = median(reference);
-    std::printf("file: %s (%llu frames, %.1f s of audio)\n", path.c_str(), static_cast<unsigned long long>(frames),
-                static_cast<double>(frames) / 44100.0);
+    std::printf("file: %s (%llu frames, %.1f s of audio)\n", path.c_str(),
+                static_cast<unsigned long long>(frames), static_cast<double>(frames) / 44100.0);
     std::printf("ours (float decode + 16-bit conversion): median %.3f s CPU over %d runs\n", o, runs);
     std::printf("mpg123 -t:                               median %.3f s CPU over %d runs\n", r, runs);
     std::printf("ratio ours / mpg123 -t: %.3f (%+.1f %%)\n", o / r, (o / r - 1.0) * 100.0);

@@ -25,7 +25,10 @@ void logLoadFailure(const std::string& why) {
     quillet::log::write("binding", "library not loaded: " + why);
 }
 
-#define ENTRY(table, fn) Entry{#fn, reinterpret_cast<void**>(&(table).fn)}
+#define ENTRY(table, fn)                             \
+    Entry {                                          \
+#fn, reinterpret_cast < void**>(&(table).fn) \
+    }
 
 // One loaded library: its dlopen handle and the slots its entry points fill.
 class Binding {
@@ -72,21 +75,36 @@ class Binding {
 };
 
 const Entry kBassEntries[] = {
-    ENTRY(Bass, BASS_GetVersion),          ENTRY(Bass, BASS_ErrorGetCode),
-    ENTRY(Bass, BASS_SetConfig),           ENTRY(Bass, BASS_Init),
-    ENTRY(Bass, BASS_GetInfo),             ENTRY(Bass, BASS_Free),
-    ENTRY(Bass, BASS_PluginLoad),          ENTRY(Bass, BASS_PluginFree),
-    ENTRY(Bass, BASS_StreamCreate),        ENTRY(Bass, BASS_StreamCreateFile),
-    ENTRY(Bass, BASS_StreamCreateURL),     ENTRY(Bass, BASS_StreamFree),
-    ENTRY(Bass, BASS_StreamGetFilePosition), ENTRY(Bass, BASS_MusicLoad),
-    ENTRY(Bass, BASS_MusicFree),           ENTRY(Bass, BASS_ChannelGetInfo),
-    ENTRY(Bass, BASS_ChannelGetTags),      ENTRY(Bass, BASS_ChannelIsActive),
-    ENTRY(Bass, BASS_ChannelPlay),         ENTRY(Bass, BASS_ChannelPause),
-    ENTRY(Bass, BASS_ChannelStop),         ENTRY(Bass, BASS_ChannelGetLength),
-    ENTRY(Bass, BASS_ChannelGetPosition),  ENTRY(Bass, BASS_ChannelSetPosition),
-    ENTRY(Bass, BASS_ChannelBytes2Seconds), ENTRY(Bass, BASS_ChannelSeconds2Bytes),
-    ENTRY(Bass, BASS_ChannelGetData),      ENTRY(Bass, BASS_ChannelSetAttribute),
-    ENTRY(Bass, BASS_ChannelSlideAttribute), ENTRY(Bass, BASS_ChannelSetSync),
+    ENTRY(Bass, BASS_GetVersion),
+    ENTRY(Bass, BASS_ErrorGetCode),
+    ENTRY(Bass, BASS_SetConfig),
+    ENTRY(Bass, BASS_Init),
+    ENTRY(Bass, BASS_GetInfo),
+    ENTRY(Bass, BASS_Free),
+    ENTRY(Bass, BASS_PluginLoad),
+    ENTRY(Bass, BASS_PluginFree),
+    ENTRY(Bass, BASS_StreamCreate),
+    ENTRY(Bass, BASS_StreamCreateFile),
+    ENTRY(Bass, BASS_StreamCreateURL),
+    ENTRY(Bass, BASS_StreamFree),
+    ENTRY(Bass, BASS_StreamGetFilePosition),
+    ENTRY(Bass, BASS_MusicLoad),
+    ENTRY(Bass, BASS_MusicFree),
+    ENTRY(Bass, BASS_ChannelGetInfo),
+    ENTRY(Bass, BASS_ChannelGetTags),
+    ENTRY(Bass, BASS_ChannelIsActive),
+    ENTRY(Bass, BASS_ChannelPlay),
+    ENTRY(Bass, BASS_ChannelPause),
+    ENTRY(Bass, BASS_ChannelStop),
+    ENTRY(Bass, BASS_ChannelGetLength),
+    ENTRY(Bass, BASS_ChannelGetPosition),
+    ENTRY(Bass, BASS_ChannelSetPosition),
+    ENTRY(Bass, BASS_ChannelBytes2Seconds),
+    ENTRY(Bass, BASS_ChannelSeconds2Bytes),
+    ENTRY(Bass, BASS_ChannelGetData),
+    ENTRY(Bass, BASS_ChannelSetAttribute),
+    ENTRY(Bass, BASS_ChannelSlideAttribute),
+    ENTRY(Bass, BASS_ChannelSetSync),
     ENTRY(Bass, BASS_ChannelRemoveSync),
 };
 const Entry kCDEntries[] = {
@@ -123,10 +141,16 @@ void Unload_BASSDLL() {
     g_bass.unload();
 }
 
-bool BASS_Loaded() { return g_bass.loaded(); }
+bool BASS_Loaded() {
+    return g_bass.loaded();
+}
 
-bool Load_BASSCDDLL(const std::string& path) { return g_cd.load(path); }
-void Unload_BASSCDDLL() { g_cd.unload(); }
+bool Load_BASSCDDLL(const std::string& path) {
+    return g_cd.load(path);
+}
+void Unload_BASSCDDLL() {
+    g_cd.unload();
+}
 
 bool Load_BASSMIDIDLL(const std::string& path) {
     if (g_midi || path.empty()) return g_midi != nullptr;
@@ -140,5 +164,9 @@ void Unload_BASSMIDIDLL() {
     g_midi = nullptr;
 }
 
-bool Load_BASSMIXDLL(const std::string& path) { return g_mix.load(path); }
-void Unload_BASSMIXDLL() { g_mix.unload(); }
+bool Load_BASSMIXDLL(const std::string& path) {
+    return g_mix.load(path);
+}
+void Unload_BASSMIXDLL() {
+    g_mix.unload();
+}

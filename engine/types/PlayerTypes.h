@@ -14,15 +14,19 @@ enum TPlayerMode : uint8_t {
     plmPaused = 4,
 };
 
-
 // "plmReady" and so on.
 inline const char* PlayerModeName(TPlayerMode mode) {
     switch (mode) {
-        case plmStandby: return "plmStandby";
-        case plmReady: return "plmReady";
-        case plmStopped: return "plmStopped";
-        case plmPlaying: return "plmPlaying";
-        case plmPaused: return "plmPaused";
+        case plmStandby:
+            return "plmStandby";
+        case plmReady:
+            return "plmReady";
+        case plmStopped:
+            return "plmStopped";
+        case plmPlaying:
+            return "plmPlaying";
+        case plmPaused:
+            return "plmPaused";
     }
     return "plmUnknown";
 }

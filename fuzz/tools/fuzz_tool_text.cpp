@@ -14,7 +14,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::string json = quillet::tools::jsonString(bytes);
-    if (!qtext::isValidUtf8(json) || json.size() < 2 || json.front() != '"' || json.back() != '"') std::abort();
+    if (!qtext::isValidUtf8(json) || json.size() < 2 || json.front() != '"' || json.back() != '"')
+        std::abort();
     for (const char c : json) {
         if (static_cast<unsigned char>(c) < 0x20) std::abort();
     }

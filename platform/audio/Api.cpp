@@ -98,7 +98,8 @@ __attribute__((visibility("default"))) HSTREAM qaudio_stream_create(std::unique_
         OpenedDecoder opened{std::move(*decoder), 0, std::move(addon)};
         const bool music = BASS_CTYPE_IS_MUSIC(opened.decoder->channelType());
         DWORD handle = 0;
-        const int status = lib().createDecoderStream(std::move(opened), name ? name : "", flags, music, handle);
+        const int status =
+            lib().createDecoderStream(std::move(opened), name ? name : "", flags, music, handle);
         return valueOr<HSTREAM>(status, handle, 0);
     });
 }
@@ -132,7 +133,8 @@ BASSDEF(HSTREAM) BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset,
     });
 }
 
-BASSDEF(HSTREAM) BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC proc, void* user) {
+BASSDEF(HSTREAM)
+BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC proc, void* user) {
     if (!url) return failHandle(BASS_ERROR_FILEOPEN);
     return guarded<HSTREAM>(0, [&] {
         DWORD h = 0;

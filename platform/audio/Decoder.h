@@ -21,7 +21,7 @@
 namespace qaudio {
 
 class Decoder {
-public:
+  public:
     virtual ~Decoder() = default;
 
     // Stream properties; constant for the life of the decoder.
@@ -55,7 +55,7 @@ public:
 };
 
 class DecoderFactory {
-public:
+  public:
     virtual ~DecoderFactory() = default;
     // Opens the file when it is of this factory's format; nullptr otherwise
     // (quietly: probing a file of another format is not an error). `flags`

@@ -90,20 +90,22 @@ typedef DWORD HPLUGIN;  /* a loaded add-on */
 #define BASS_CONFIG_NET_TIMEOUT 11  /* connect timeout of URL streams, ms (10000) */
 #define BASS_CONFIG_NET_BUFFER 12   /* network buffer of live streams, ms of audio (3000) */
 #define BASS_CONFIG_NET_PLAYLIST 21 /* BASS_StreamCreateURL follows .pls and .m3u links when non-zero */
-#define BASS_CONFIG_NET_READTIMEOUT 37 /* a URL stream fails when nothing arrives for this long, ms (20000) */
+#define BASS_CONFIG_NET_READTIMEOUT                                         \
+    37 /* a URL stream fails when nothing arrives for this long, ms (20000) \
+        */
 
 /* BASS_Init devices. */
 #define BASS_DEVICE_NOSOUND 0 /* no output, playback timed by the clock */
 #define BASS_DEVICE_DEFAULT 1 /* the sound server's default output (-1 means the same) */
 
 /* Sample, stream and music flags. */
-#define BASS_SAMPLE_8BITS 0x1    /* 8-bit unsigned output */
-#define BASS_SAMPLE_MONO 0x2     /* kept, no effect */
-#define BASS_SAMPLE_LOOP 0x4     /* loop at the end instead of ending */
-#define BASS_SAMPLE_FLOAT 0x100  /* 32-bit float output */
-#define BASS_STREAM_PRESCAN 0x20000 /* exact length, even when that takes a scan of the file */
+#define BASS_SAMPLE_8BITS 0x1        /* 8-bit unsigned output */
+#define BASS_SAMPLE_MONO 0x2         /* kept, no effect */
+#define BASS_SAMPLE_LOOP 0x4         /* loop at the end instead of ending */
+#define BASS_SAMPLE_FLOAT 0x100      /* 32-bit float output */
+#define BASS_STREAM_PRESCAN 0x20000  /* exact length, even when that takes a scan of the file */
 #define BASS_STREAM_AUTOFREE 0x40000 /* free the stream when it stops or ends */
-#define BASS_STREAM_DECODE 0x200000 /* decoding channel: pulled with BASS_ChannelGetData, never played */
+#define BASS_STREAM_DECODE 0x200000  /* decoding channel: pulled with BASS_ChannelGetData, never played */
 #define BASS_MUSIC_RAMPS 0x400
 #define BASS_MUSIC_POSRESET 0x8000
 #define BASS_MUSIC_PRESCAN BASS_STREAM_PRESCAN
@@ -152,26 +154,26 @@ typedef DWORD HPLUGIN;  /* a loaded add-on */
 /* Sync types (BASS_ChannelSetSync). META and DOWNLOAD are accepted on every
  * stream; only URL streams (not built yet) raise them. Other types are
  * refused with BASS_ERROR_ILLTYPE. */
-#define BASS_SYNC_END 2      /* the channel ended (a looping channel: each time it restarts) */
-#define BASS_SYNC_META 4     /* new stream metadata (URL streams) */
-#define BASS_SYNC_SLIDE 5    /* an attribute slide ended (data = attribute) */
-#define BASS_SYNC_DOWNLOAD 7 /* the download of a URL stream finished */
-#define BASS_SYNC_FREE 8     /* the channel is being freed */
+#define BASS_SYNC_END 2              /* the channel ended (a looping channel: each time it restarts) */
+#define BASS_SYNC_META 4             /* new stream metadata (URL streams) */
+#define BASS_SYNC_SLIDE 5            /* an attribute slide ended (data = attribute) */
+#define BASS_SYNC_DOWNLOAD 7         /* the download of a URL stream finished */
+#define BASS_SYNC_FREE 8             /* the channel is being freed */
 #define BASS_SYNC_MIXTIME 0x40000000 /* call at once on the thread that caused it */
 #define BASS_SYNC_ONETIME 0x80000000 /* remove the sync after it fired once */
 
 /* Tag types (BASS_ChannelGetTags). */
-#define BASS_TAG_ID3 0   /* ID3v1: the 128-byte block */
-#define BASS_TAG_ID3V2 1 /* ID3v2: the whole tag with its header */
-#define BASS_TAG_OGG 2   /* Ogg comments: NUL-separated "KEY=value" series */
-#define BASS_TAG_HTTP 3  /* HTTP headers: series */
-#define BASS_TAG_ICY 4   /* ICY headers: series */
-#define BASS_TAG_META 5  /* ICY metadata: one string */
-#define BASS_TAG_APE 6   /* APE tag: series */
-#define BASS_TAG_WMA 8   /* WMA attributes: series */
-#define BASS_TAG_VENDOR 9 /* Ogg vendor string */
-#define BASS_TAG_RIFF_INFO 0x100 /* RIFF LIST INFO chunk: series */
-#define BASS_TAG_MUSIC_NAME 0x10000 /* tracker module name */
+#define BASS_TAG_ID3 0                 /* ID3v1: the 128-byte block */
+#define BASS_TAG_ID3V2 1               /* ID3v2: the whole tag with its header */
+#define BASS_TAG_OGG 2                 /* Ogg comments: NUL-separated "KEY=value" series */
+#define BASS_TAG_HTTP 3                /* HTTP headers: series */
+#define BASS_TAG_ICY 4                 /* ICY headers: series */
+#define BASS_TAG_META 5                /* ICY metadata: one string */
+#define BASS_TAG_APE 6                 /* APE tag: series */
+#define BASS_TAG_WMA 8                 /* WMA attributes: series */
+#define BASS_TAG_VENDOR 9              /* Ogg vendor string */
+#define BASS_TAG_RIFF_INFO 0x100       /* RIFF LIST INFO chunk: series */
+#define BASS_TAG_MUSIC_NAME 0x10000    /* tracker module name */
 #define BASS_TAG_MUSIC_MESSAGE 0x10001 /* tracker module message */
 
 /* BASS_ChannelGetPosition / SetPosition / GetLength modes. */
@@ -184,15 +186,15 @@ typedef DWORD HPLUGIN;  /* a loaded add-on */
 #define BASS_FILEPOS_START 3    /* where the stream's data start (0 when unknown) */
 
 /* BASS_ChannelGetData: the length argument is a byte count, or one of these. */
-#define BASS_DATA_AVAILABLE 0          /* bytes that can be read now */
-#define BASS_DATA_FLOAT 0x40000000     /* add to a byte count: return 32-bit floats */
-#define BASS_DATA_FFT256 0x80000000    /* 128 floats */
-#define BASS_DATA_FFT512 0x80000001    /* 256 floats */
-#define BASS_DATA_FFT1024 0x80000002   /* 512 floats */
-#define BASS_DATA_FFT2048 0x80000003   /* 1024 floats */
-#define BASS_DATA_FFT4096 0x80000004   /* 2048 floats */
-#define BASS_DATA_FFT_INDIVIDUAL 0x10  /* one FFT per channel, interleaved */
-#define BASS_DATA_FFT_NOWINDOW 0x20    /* no Hann window */
+#define BASS_DATA_AVAILABLE 0         /* bytes that can be read now */
+#define BASS_DATA_FLOAT 0x40000000    /* add to a byte count: return 32-bit floats */
+#define BASS_DATA_FFT256 0x80000000   /* 128 floats */
+#define BASS_DATA_FFT512 0x80000001   /* 256 floats */
+#define BASS_DATA_FFT1024 0x80000002  /* 512 floats */
+#define BASS_DATA_FFT2048 0x80000003  /* 1024 floats */
+#define BASS_DATA_FFT4096 0x80000004  /* 2048 floats */
+#define BASS_DATA_FFT_INDIVIDUAL 0x10 /* one FFT per channel, interleaved */
+#define BASS_DATA_FFT_NOWINDOW 0x20   /* no Hann window */
 
 /* User stream callback return flag: the stream ends after these bytes. */
 #define BASS_STREAMPROC_END 0x80000000
@@ -215,11 +217,11 @@ typedef struct BASS_INFO {
 } BASS_INFO;
 
 typedef struct BASS_CHANNELINFO {
-    DWORD freq;  /* sample rate */
-    DWORD chans; /* channels */
-    DWORD flags; /* BASS_SAMPLE_*, BASS_STREAM_*, BASS_MUSIC_* */
-    DWORD ctype; /* BASS_CTYPE_* */
-    DWORD origres; /* resolution of the source in bits, 0 when unknown */
+    DWORD freq;     /* sample rate */
+    DWORD chans;    /* channels */
+    DWORD flags;    /* BASS_SAMPLE_*, BASS_STREAM_*, BASS_MUSIC_* */
+    DWORD ctype;    /* BASS_CTYPE_* */
+    DWORD origres;  /* resolution of the source in bits, 0 when unknown */
     HPLUGIN plugin; /* the add-on that decodes it, 0 for the core */
     DWORD sample;
     const char* filename; /* the file name given, NULL for user streams */
@@ -247,10 +249,12 @@ BASSDEF(HPLUGIN) BASS_PluginLoad(const char* file, DWORD flags);
 BASSDEF(BOOL) BASS_PluginFree(HPLUGIN handle);
 BASSDEF(HSTREAM) BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC proc, void* user);
 BASSDEF(HSTREAM) BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
-BASSDEF(HSTREAM) BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC proc, void* user);
+BASSDEF(HSTREAM)
+BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC proc, void* user);
 BASSDEF(BOOL) BASS_StreamFree(HSTREAM handle);
 BASSDEF(QWORD) BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode);
-BASSDEF(HMUSIC) BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq);
+BASSDEF(HMUSIC)
+BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq);
 BASSDEF(BOOL) BASS_MusicFree(HMUSIC handle);
 BASSDEF(BOOL) BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info);
 BASSDEF(const char*) BASS_ChannelGetTags(DWORD handle, DWORD tags);

@@ -290,8 +290,12 @@ std::string trimSpaces(std::string_view s) {
 }
 
 namespace {
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 }  // namespace
 
 std::string asciiUpper(std::string_view s) {
@@ -320,7 +324,9 @@ int compareIgnoreAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-std::string gbkSortKey(std::string_view utf8) { return asciiUpper(utf8ToGbk(utf8)); }
+std::string gbkSortKey(std::string_view utf8) {
+    return asciiUpper(utf8ToGbk(utf8));
+}
 
 std::string cutToBytes(std::string_view utf8, std::size_t maxBytes) {
     if (utf8.size() <= maxBytes) return std::string(utf8);
@@ -331,9 +337,8 @@ std::string cutToBytes(std::string_view utf8, std::size_t maxBytes) {
 }
 
 std::size_t countChars(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 }  // namespace qtext

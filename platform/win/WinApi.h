@@ -44,8 +44,8 @@ QUILLET_WIN_API BOOL UnregisterClass(const char* className, HINSTANCE instance);
 // parent HWND_MESSAGE makes a message-only window (not found by FindWindow or
 // EnumWindows). Another parent makes a child window when style has WS_CHILD;
 // without WS_CHILD the new window is top-level and owned by that window: GetParent
-// returns its owner, and destroying the owner destroys it. WS_VISIBLE in style shows the window at once. The procedure gets
-// WM_NCCREATE and WM_CREATE; -1 from WM_CREATE (or 0 from WM_NCCREATE) fails the call.
+// returns its owner, and destroying the owner destroys it. WS_VISIBLE in style shows the window at once. The
+// procedure gets WM_NCCREATE and WM_CREATE; -1 from WM_CREATE (or 0 from WM_NCCREATE) fails the call.
 QUILLET_WIN_API HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                                     int x, int y, int width, int height, HWND parent, HMENU menu,
                                     HINSTANCE instance, void* param);

@@ -332,7 +332,9 @@ int GetClassName(HWND hwnd, char* buffer, int size) {
 
 HWND GetParent(HWND hwnd) {
     HWND parent = nullptr;
-    withWindow(hwnd, [&](WindowRecord& w) { parent = w.parent == HWND_MESSAGE ? nullptr : w.parent ? w.parent : w.owner; });
+    withWindow(hwnd, [&](WindowRecord& w) {
+        parent = w.parent == HWND_MESSAGE ? nullptr : w.parent ? w.parent : w.owner;
+    });
     return parent;
 }
 
@@ -360,7 +362,9 @@ LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
                 value = reinterpret_cast<LONG_PTR>(w.instance);
                 break;
             case GWLP_HWNDPARENT:
-                value = reinterpret_cast<LONG_PTR>(w.parent == HWND_MESSAGE ? nullptr : w.parent ? w.parent : w.owner);
+                value = reinterpret_cast<LONG_PTR>(w.parent == HWND_MESSAGE ? nullptr
+                                                   : w.parent               ? w.parent
+                                                                            : w.owner);
                 break;
             default:
                 valid = false;

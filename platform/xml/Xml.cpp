@@ -17,7 +17,9 @@
 namespace qxml {
 namespace {
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 // The value of encoding="..." in a leading XML declaration, or empty.
 std::string declaredEncoding(std::string_view text) {
@@ -90,7 +92,8 @@ bool Document::loadText(std::string_view bytes) {
     // pugixml parses the buffer in place; m_text lives as long as the DOM.
     // Comments, processing instructions and the document type are kept, so
     // a file that is loaded, changed and saved keeps all its content.
-    constexpr unsigned kOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
+    constexpr unsigned kOptions =
+        pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
     const pugi::xml_parse_result result =
         m_doc.load_buffer_inplace(m_text.data(), m_text.size(), kOptions, pugi::encoding_utf8);
     if (!result) {
@@ -108,7 +111,9 @@ bool Document::loadText(std::string_view bytes) {
     return true;
 }
 
-pugi::xml_node Document::documentElement() const { return m_doc.document_element(); }
+pugi::xml_node Document::documentElement() const {
+    return m_doc.document_element();
+}
 
 pugi::xml_node Document::createDocumentElement(const std::string& name) {
     m_doc.reset();

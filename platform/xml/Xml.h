@@ -5,18 +5,16 @@
 // (UTF-8, UTF-16, GB2312/GBK/GB18030, ISO-8859-1). Text that is not valid in
 // its encoding, and text without a declared encoding, is read by the
 // program's one rule for incoming text (platform/text: valid UTF-8 stays,
-// else GBK), so the DOM only ever holds valid UTF-8. Comments, processing instructions and the document type are
-// kept in the DOM and written back. Documents are
-// written as UTF-8 with the declaration <?xml version="1.0"?> and two-space
-// indentation, safely: a temporary file beside the target is flushed and
+// else GBK), so the DOM only ever holds valid UTF-8. Comments, processing instructions and the document type
+// are kept in the DOM and written back. Documents are written as UTF-8 with the declaration <?xml
+// version="1.0"?> and two-space indentation, safely: a temporary file beside the target is flushed and
 // renamed into place, so a crash never leaves a half-written file.
 //
 // Not thread-safe; a Document belongs to one thread at a time.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <optional>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,7 +22,7 @@
 namespace qxml {
 
 class Document {
-public:
+  public:
     Document() = default;
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
@@ -48,7 +46,7 @@ public:
 
     pugi::xml_document& dom() { return m_doc; }
 
-private:
+  private:
     pugi::xml_document m_doc;
     std::string m_text;  // the decoded UTF-8 text pugixml parsed in place
     std::string m_error;
@@ -73,11 +71,11 @@ void setAttribute(pugi::xml_node node, const char* name, std::string_view value)
 // instead of a scan of the siblings. The first child of a name wins, as with
 // findChild. Valid while the parent's children are not changed.
 class ChildIndex {
-public:
+  public:
     explicit ChildIndex(pugi::xml_node parent);
     pugi::xml_node find(std::string_view name) const;
 
-private:
+  private:
     std::unordered_map<std::string_view, pugi::xml_node> m_byName;
 };
 

@@ -22,10 +22,14 @@ std::unique_ptr<Decoder> probe(const std::string& path) {
 
 TEST(BuiltinDecoders, EachFixtureOpensWithItsOwnChannelType) {
     const std::vector<std::pair<const char*, uint32_t>> cases = {
-        {"tone.ogg", codes::kCtypeOggVorbis},        {"tone.opus", codes::kCtypeOpus},
-        {"tone-cbr128.mp3", codes::kCtypeMp3},       {"tone-id3.mp3", codes::kCtypeMp3},
-        {"tone.mp2", codes::kCtypeMp2},              {"tone-1k-stereo.wav", codes::kCtypeWavPcm},
-        {"tone-float-mono22k.wav", codes::kCtypeWavFloat}, {"tone-mono22k.aiff", codes::kCtypeAiff},
+        {"tone.ogg", codes::kCtypeOggVorbis},
+        {"tone.opus", codes::kCtypeOpus},
+        {"tone-cbr128.mp3", codes::kCtypeMp3},
+        {"tone-id3.mp3", codes::kCtypeMp3},
+        {"tone.mp2", codes::kCtypeMp2},
+        {"tone-1k-stereo.wav", codes::kCtypeWavPcm},
+        {"tone-float-mono22k.wav", codes::kCtypeWavFloat},
+        {"tone-mono22k.aiff", codes::kCtypeAiff},
         {"tone.flac", codes::kCtypeFlac},
     };
     for (const auto& [name, ctype] : cases) {

@@ -2,18 +2,18 @@
 // tone, and writing scratch files.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/audio/Decoder.h"
 
@@ -91,7 +91,8 @@ inline ToneStats measureTone(const std::vector<float>& s, uint32_t channels, uin
 // must leave the position alone. `tolerance` 0 asks for bit-identical
 // samples.
 inline void expectSeeksExact(const std::function<std::unique_ptr<Decoder>()>& open,
-                             const std::vector<uint64_t>& targets, uint64_t span = 3000, float tolerance = 0) {
+                             const std::vector<uint64_t>& targets, uint64_t span = 3000,
+                             float tolerance = 0) {
     auto straight = open();
     auto seeking = open();
     ASSERT_TRUE(straight && seeking);
@@ -127,7 +128,7 @@ inline void expectSeeksExact(const std::function<std::unique_ptr<Decoder>()>& op
 
 // A scratch folder removed with the object.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::random_device rd;
         m_path = std::filesystem::temp_directory_path() / ("qaudio-test-" + std::to_string(rd()));
@@ -144,7 +145,7 @@ public:
         return p.string();
     }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -12,8 +12,8 @@ namespace {
 
 using namespace qaudio::test;
 
-constexpr uint64_t kToneFrames = 55125;       // the encoders' input, 44.1 kHz
-constexpr uint64_t kMonoToneFrames = 27563;   // the same at 22.05 kHz
+constexpr uint64_t kToneFrames = 55125;      // the encoders' input, 44.1 kHz
+constexpr uint64_t kMonoToneFrames = 27563;  // the same at 22.05 kHz
 
 std::unique_ptr<Decoder> openMpeg(const std::string& name, uint32_t flags = 0) {
     return MpegDecoderFactory().open(fixture(name), flags);
@@ -74,7 +74,8 @@ TEST(MpegDecoder, SeeksExactlyToTheSample) {
     expectSeeksExact([] { return openMpeg("noise-mpeg2-stereo.mp3"); }, spread, 1200);
     // Mono MPEG-2: the right samples, but libmpg123's mono synthesis may
     // round the last bit differently after a seek (far below 16-bit output).
-    expectSeeksExact([] { return openMpeg("tone-mono22k.mp3"); }, {0, 13000, 576, kMonoToneFrames}, 3000, 1e-6f);
+    expectSeeksExact([] { return openMpeg("tone-mono22k.mp3"); }, {0, 13000, 576, kMonoToneFrames}, 3000,
+                     1e-6f);
 }
 
 TEST(MpegDecoder, FileWithoutInfoHeaderGetsExactLengthFromPrescan) {
@@ -214,9 +215,13 @@ TEST(MpegProbe, ParsesFrameHeaders) {
     EXPECT_EQ(h->layer, 1);
     EXPECT_EQ(h->length, 384u);
     // Free format, bad bit rate, reserved rate, version, layer and emphasis.
-    for (const auto& bad : {std::array<uint8_t, 4>{0xFF, 0xFB, 0x00, 0x00}, {0xFF, 0xFB, 0xF0, 0x00},
-                            {0xFF, 0xFB, 0x9C, 0x00}, {0xFF, 0xEB, 0x90, 0x00}, {0xFF, 0xF9, 0x90, 0x00},
-                            {0xFF, 0xFB, 0x90, 0x02}, {0xFE, 0xFB, 0x90, 0x00}}) {
+    for (const auto& bad : {std::array<uint8_t, 4>{0xFF, 0xFB, 0x00, 0x00},
+                            {0xFF, 0xFB, 0xF0, 0x00},
+                            {0xFF, 0xFB, 0x9C, 0x00},
+                            {0xFF, 0xEB, 0x90, 0x00},
+                            {0xFF, 0xF9, 0x90, 0x00},
+                            {0xFF, 0xFB, 0x90, 0x02},
+                            {0xFE, 0xFB, 0x90, 0x00}}) {
         EXPECT_FALSE(parseMpegFrameHeader(bad.data()));
     }
 }

@@ -55,7 +55,8 @@ TEST(MusicDecoder, SeekLandsOnTheFrame) {
     // the song ends where its length says.
     auto seeking = openMusic(fixture("tune.mod"), 0);
     ASSERT_TRUE(seeking);
-    for (const uint64_t target : {uint64_t{5292 * 40 + 17}, uint64_t{5292 * 10 + 17}, uint64_t{0}, kTuneFrames - 5000}) {
+    for (const uint64_t target :
+         {uint64_t{5292 * 40 + 17}, uint64_t{5292 * 10 + 17}, uint64_t{0}, kTuneFrames - 5000}) {
         ASSERT_TRUE(seeking->seek(target));
         const auto got = readFrames(*seeking, 4000);
         ASSERT_EQ(got.size(), 8000u);

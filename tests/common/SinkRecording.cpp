@@ -18,8 +18,8 @@ namespace soundtest {
 PrivateSink::PrivateSink() {
     static int serial = 0;
     m_name = "quillet_tools_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
-    const std::string command = "pactl load-module module-null-sink sink_name=" + m_name +
-                                " rate=44100 channels=2 2>/dev/null";
+    const std::string command =
+        "pactl load-module module-null-sink sink_name=" + m_name + " rate=44100 channels=2 2>/dev/null";
     if (FILE* f = popen(command.c_str(), "r")) {
         if (std::fscanf(f, "%d", &m_module) != 1) m_module = -1;
         if (pclose(f) != 0) m_module = -1;
@@ -45,7 +45,8 @@ long sinkLatencyUs(const std::string& name) {
         const std::string l = line;
         if (l.find("Name: ") != std::string::npos) ours = l.find("Name: " + name + "\n") != std::string::npos;
         const size_t at = l.find("Latency: ");
-        if (ours && at != std::string::npos && latency < 0) latency = std::strtol(l.c_str() + at + 9, nullptr, 10);
+        if (ours && at != std::string::npos && latency < 0)
+            latency = std::strtol(l.c_str() + at + 9, nullptr, 10);
     }
     pclose(f);
     return latency;
@@ -70,8 +71,9 @@ Recorder::Recorder(const std::string& sink) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     const std::string monitor = sink + ".monitor";
-    std::vector<std::string> args = {"parec",          "-d",           monitor,       "--latency-msec=20", "--raw",
-                                     "--format=s16le", "--rate=44100", "--channels=2"};
+    std::vector<std::string> args = {
+        "parec",          "-d",           monitor,       "--latency-msec=20", "--raw",
+        "--format=s16le", "--rate=44100", "--channels=2"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -109,7 +111,9 @@ std::vector<float> Recorder::finish() {
     return std::move(m_left);
 }
 
-Recorder::~Recorder() { finish(); }
+Recorder::~Recorder() {
+    finish();
+}
 
 std::vector<double> blockLevels(const std::vector<float>& s) {
     std::vector<double> levels;

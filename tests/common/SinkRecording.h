@@ -79,6 +79,7 @@ double medianLevel(const std::vector<double>& levels, const Span& span);
 // How long (seconds) a fade into or out of the block at `edge` takes: the distance from
 // the edge to the nearest block, going away from it by `step` (+1 or -1), whose level
 // is at least fraction × full.
-double fadeSeconds(const std::vector<double>& levels, size_t edge, int step, double full, double fraction = 0.9);
+double fadeSeconds(const std::vector<double>& levels, size_t edge, int step, double full,
+                   double fraction = 0.9);
 
 }  // namespace soundtest

@@ -87,7 +87,7 @@ TEST_F(EngineAddons, AllFourPresentShowNothing) {
     if (!fs::exists("/proc/sys/dev/cdrom/info")) {
         EXPECT_THAT(s.drives, IsEmpty());  // a machine without CD drives
     }
-        EXPECT_THAT(s.drives, IsEmpty());  // a machine without CD drives
+    EXPECT_THAT(s.drives, IsEmpty());  // a machine without CD drives
 }
 
 TEST_F(EngineAddons, EachMissingAddOnShowsExactlyItsMessage) {

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "engine/bass/Dynamic_Bass.h"
 #include "engine/StreamInfoReader.h"
+#include "engine/bass/Dynamic_Bass.h"
 
 namespace fs = std::filesystem;
 
@@ -183,7 +183,8 @@ TEST_F(StreamInfoTest, DurationBeyondTheRangeOfMillisecondsIsCapped) {
     for (int i = 0; i < 23; ++i) {  // the 23-bit bit rate at bit 36
         const int pos = 36 + i;
         const auto mask = char(0x80 >> (pos % 8));
-        bytes[size_t(pos / 8)] = char(i == 22 ? bytes[size_t(pos / 8)] | mask : bytes[size_t(pos / 8)] & ~mask);
+        bytes[size_t(pos / 8)] =
+            char(i == 22 ? bytes[size_t(pos / 8)] | mask : bytes[size_t(pos / 8)] & ~mask);
     }
     bytes.resize(600000, '\0');
     ASSERT_TRUE(reader.Read(writeFile("long.aac", bytes), info, ready));
@@ -435,7 +436,8 @@ namespace {
 
 TEST_F(StreamInfoTest, AFifoIsNoMediaFileAndNeverBlocks) {
     // Nobody writes to the pipe: an open that waited for a writer would hang here.
-    for (const char* name : {"pipe.mp3", "pipe.wav", "pipe.ogg", "pipe.aac", "pipe.wma", "pipe.mod", "pipe.flac"}) {
+    for (const char* name :
+         {"pipe.mp3", "pipe.wav", "pipe.ogg", "pipe.aac", "pipe.wma", "pipe.mod", "pipe.flac"}) {
         const fs::path path = tmp / name;
         ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << name;
         EXPECT_FALSE(reader.Read(path.string(), info, ready)) << name;

@@ -27,8 +27,12 @@ bool pumpUntil(const std::function<bool()>& pred, int timeoutMs) {
 
 namespace {
 
-void put16(FILE* f, uint16_t v) { std::fwrite(&v, 2, 1, f); }
-void put32(FILE* f, uint32_t v) { std::fwrite(&v, 4, 1, f); }
+void put16(FILE* f, uint16_t v) {
+    std::fwrite(&v, 2, 1, f);
+}
+void put32(FILE* f, uint32_t v) {
+    std::fwrite(&v, 4, 1, f);
+}
 
 std::string tempFolder() {
     static const std::string dir = [] {
@@ -41,8 +45,8 @@ std::string tempFolder() {
 
 }  // namespace
 
-std::string writeSineWav(const std::string& name, double seconds, int channels, double frequency, double amplitude,
-                         int rate) {
+std::string writeSineWav(const std::string& name, double seconds, int channels, double frequency,
+                         double amplitude, int rate) {
     const std::string path = tempFolder() + "/" + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return path;

@@ -17,9 +17,9 @@ TEST_F(EngineTest, BandsTakeTheScaledPeakOfTheirBins) {
     fft[181] = 1.0f;  // above the last band: ignored
     engine->UpdateBands(fft, true);
     const TBandOut& b = engine->BandOut();
-    EXPECT_EQ(b[0], 40);                    // 0.5 x 80
-    EXPECT_EQ(b[3], 29);                    // round(1.45 x 0.25 x 80)
-    EXPECT_EQ(b[24], 37);                   // round(4.6 x 0.1 x 80)
+    EXPECT_EQ(b[0], 40);   // 0.5 x 80
+    EXPECT_EQ(b[3], 29);   // round(1.45 x 0.25 x 80)
+    EXPECT_EQ(b[24], 37);  // round(4.6 x 0.1 x 80)
     EXPECT_EQ(b[1], 0);
 }
 

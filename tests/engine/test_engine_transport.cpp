@@ -65,9 +65,10 @@ TEST_F(EngineTest, RefusesWhatItCannotOpenAndKeepsTheOpenStream) {
     EXPECT_FALSE(engine->Open("/no/such/file.mp3"));
     EXPECT_FALSE(engine->Open(writeSineWav("nine.wav", 0.2, 9)));
     EXPECT_FALSE(engine->Open("http://127.0.0.1:9/stream.mp3"));
-    EXPECT_EQ(boxTexts(), (Events{"Invalid or unsupported stream file.\n -> /no/such/file.mp3",
-                                  "Channel count exceeds. (Max Channels : 8)\n -> " + writeSineWav("nine.wav", 0.2, 9),
-                                  "Invalid or unsupported URL stream.\n -> http://127.0.0.1:9/stream.mp3"}));
+    EXPECT_EQ(boxTexts(),
+              (Events{"Invalid or unsupported stream file.\n -> /no/such/file.mp3",
+                      "Channel count exceeds. (Max Channels : 8)\n -> " + writeSineWav("nine.wav", 0.2, 9),
+                      "Invalid or unsupported URL stream.\n -> http://127.0.0.1:9/stream.mp3"}));
     EXPECT_EQ(boxes->boxes().front().caption, "Error");
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(engine->Mode(), plmReady);
@@ -143,7 +144,8 @@ TEST_F(EngineTest, PositionFollowsTheClock) {
         quillet::win::ProcessMessages();
     }
     EXPECT_FALSE(backwards);
-    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     EXPECT_NEAR(double(engine->Position()), wall, 300.0);
 }
 
@@ -252,7 +254,8 @@ TEST_F(EngineTest, FedOutputLosingItsSourceClosesTheStream) {
     clearEvents();
     PostMessage(engine->MessageWindow(), WM_FEED_CHANNEL_LOST, 0, 0);
     pumpFor(100);
-    EXPECT_EQ(boxTexts().back(), "Decoding Channel is unavailable by any reasons.\nOpened stream is beging closed.");
+    EXPECT_EQ(boxTexts().back(),
+              "Decoding Channel is unavailable by any reasons.\nOpened stream is beging closed.");
     EXPECT_EQ(events, (Events{"plmPlaying>plmStandby"}));
 }
 

@@ -71,7 +71,8 @@ TEST_F(EngineTest, LongFadesAreCutToThreeSeconds) {
     engine->SetMuted(true, 5000);
     EXPECT_TRUE(engine->Fading());
     ASSERT_TRUE(pumpUntil([&] { return !engine->Fading(); }, 6000));
-    const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double took =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GT(took, 2900);
     EXPECT_LT(took, 4500);
     // The slide left the channel's own volume at 0; put it back to hear the global
@@ -100,7 +101,8 @@ TEST_F(EngineTest, PauseFadesOutAndRestoresTheVolume) {
     pumpFor(300);
     const auto start = std::chrono::steady_clock::now();
     engine->Pause(true);
-    const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double took =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GT(took, 450);  // the fade-out ran first
     EXPECT_EQ(engine->Mode(), plmPaused);
     EXPECT_FALSE(engine->Muted());

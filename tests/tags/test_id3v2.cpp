@@ -200,7 +200,8 @@ std::string unsync(const std::string& b) {
     for (std::size_t i = 0; i < b.size(); ++i) {
         out += b[i];
         const auto next = i + 1 < b.size() ? static_cast<unsigned char>(b[i + 1]) : 0;
-        if (static_cast<unsigned char>(b[i]) == 0xFF && (i + 1 == b.size() || next == 0 || next >= 0xE0)) out += '\0';
+        if (static_cast<unsigned char>(b[i]) == 0xFF && (i + 1 == b.size() || next == 0 || next >= 0xE0))
+            out += '\0';
     }
     return out;
 }
@@ -270,7 +271,8 @@ TEST(ID3v2, DamagedSizesStayInsideTheTag) {
     EXPECT_EQ(t.artist(), "");
     // A frame header straddling the end of the tag is not a frame: it does
     // not replace an earlier frame with the same ID.
-    t = readBytes(tag(3, frame(3, "TPE1", "\x03Real") + "TPE1" + bytes({0, 0}), 0) + bytes({0, 5, 0, 0}) + kAudio);
+    t = readBytes(tag(3, frame(3, "TPE1", "\x03Real") + "TPE1" + bytes({0, 0}), 0) + bytes({0, 5, 0, 0}) +
+                  kAudio);
     EXPECT_EQ(t.artist(), "Real");
 }
 

@@ -46,7 +46,9 @@ TEST(Text, GbkRoundTripAndStrictness) {
     EXPECT_EQ(gbkToUtf8Strict(kGbkChinese), std::optional<std::string>("中文"));
     EXPECT_EQ(gbkToUtf8Strict("\xFF\xFF"), std::nullopt);
     // Characters GBK cannot hold become one '?' each.
-    EXPECT_EQ(utf8ToGbk("a\xF0\x9F\x8E\xB5" "b"), "a?b");
+    EXPECT_EQ(utf8ToGbk("a\xF0\x9F\x8E\xB5"
+                        "b"),
+              "a?b");
 }
 
 TEST(Text, Utf16BothOrders) {
@@ -55,9 +57,14 @@ TEST(Text, Utf16BothOrders) {
     EXPECT_EQ(utf16ToUtf8(le, false), "A中");
     EXPECT_EQ(utf16ToUtf8(be, true), "A中");
     EXPECT_EQ(utf16ToUtf8(std::string("\x3C\xD8\xB5\xDF", 4), false), "\xF0\x9F\x8E\xB5");  // pair
-    EXPECT_EQ(utf16ToUtf8(std::string("\x3C\xD8" "A\0", 4), false), "\xEF\xBF\xBD" "A");     // lone high
-    EXPECT_EQ(utf16ToUtf8(std::string("A\0\0\0B\0", 6), false), "A");                      // stops at NUL
-    EXPECT_EQ(utf16ToUtf8(std::string("A\0B", 3), false), "A");                            // odd byte
+    EXPECT_EQ(utf16ToUtf8(std::string("\x3C\xD8"
+                                      "A\0",
+                                      4),
+                          false),
+              "\xEF\xBF\xBD"
+              "A");                                                    // lone high
+    EXPECT_EQ(utf16ToUtf8(std::string("A\0\0\0B\0", 6), false), "A");  // stops at NUL
+    EXPECT_EQ(utf16ToUtf8(std::string("A\0B", 3), false), "A");        // odd byte
     EXPECT_EQ(utf16ToUtf8(utf8ToUtf16le("中\xF0\x9F\x8E\xB5x"), false), "中\xF0\x9F\x8E\xB5x");
 }
 

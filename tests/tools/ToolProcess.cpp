@@ -142,7 +142,9 @@ void ToolProcess::closeInput() {
     m_in = -1;
 }
 
-bool ToolProcess::signal(int sig) { return m_pid > 0 && !m_status && kill(m_pid, sig) == 0; }
+bool ToolProcess::signal(int sig) {
+    return m_pid > 0 && !m_status && kill(m_pid, sig) == 0;
+}
 
 std::optional<OutputLine> ToolProcess::waitForLine(const std::function<bool(const std::string&)>& pred,
                                                    std::chrono::milliseconds timeout, size_t from) {

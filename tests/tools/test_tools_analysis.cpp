@@ -1,10 +1,10 @@
 // The analysis the end-to-end tests rely on, checked against signals of known shape:
 // made here in memory, and played by sox through the sound server and recorded.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "tests/common/SinkRecording.h"
 
@@ -26,7 +26,9 @@ std::vector<float> chirp(double seconds, Gain gain) {
     return s;
 }
 
-double clamp01(double x) { return std::min(1.0, std::max(0.0, x)); }
+double clamp01(double x) {
+    return std::min(1.0, std::max(0.0, x));
+}
 
 }  // namespace
 
@@ -53,7 +55,8 @@ TEST(ToneAnalysis, FindsSoundFadesAndFrequencies) {
     EXPECT_NEAR(fadeSeconds(levels, spans[1].first, +1, full), 0.45, 0.03);
     // The frequency over 50 ms is the one at the window's middle.
     for (double t : {0.3, 1.0, 3.0, 3.9}) {
-        EXPECT_NEAR(frequencyAt(s, size_t(t * kRate), size_t(0.05 * kRate)), 200 + 1000 * (t + 0.025), 5) << t;
+        EXPECT_NEAR(frequencyAt(s, size_t(t * kRate), size_t(0.05 * kRate)), 200 + 1000 * (t + 0.025), 5)
+            << t;
     }
     EXPECT_EQ(frequencyAt(s, size_t(1.8 * kRate), size_t(0.05 * kRate)), 0);  // silence
 }

@@ -56,11 +56,13 @@ TEST(PlayToolEnds, EveryShortTrackEndsOnABusyMachine) {
     const auto deadline = Clock::now() + std::chrono::seconds(200);
     for (int i = 0; i < kPlayers; ++i) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const std::optional<int> code = players[size_t(i)]->wait(std::max(left, std::chrono::milliseconds(0)));
+        const std::optional<int> code =
+            players[size_t(i)]->wait(std::max(left, std::chrono::milliseconds(0)));
         const auto lines = players[size_t(i)]->lines();
-        const auto ends = std::count_if(lines.begin(), lines.end(), [](const OutputLine& l) { return l.text == "end"; });
-        EXPECT_EQ(code, 0) << "player " << i << " stuck after " << ends << " ends: "
-                           << (lines.empty() ? std::string() : lines.back().text);
+        const auto ends =
+            std::count_if(lines.begin(), lines.end(), [](const OutputLine& l) { return l.text == "end"; });
+        EXPECT_EQ(code, 0) << "player " << i << " stuck after " << ends
+                           << " ends: " << (lines.empty() ? std::string() : lines.back().text);
         EXPECT_EQ(ends, kFilesEach) << "player " << i;
     }
 }

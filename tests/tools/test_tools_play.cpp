@@ -2,14 +2,13 @@
 // with the time each line arrived, and what the PulseAudio null sink heard is recorded
 // from its monitor. The fixture chirp-4s.mp3 rises linearly from 200 Hz by 1000 Hz per
 // second, so the frequency heard tells the position in the file.
+#include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "tests/common/SinkRecording.h"
 #include "tests/tools/ToolProcess.h"
@@ -24,18 +23,24 @@ const std::string kChirp = QUILLET_FIXTURES "/engine/chirp-4s.mp3";
 const std::string kTone1s = QUILLET_FIXTURES "/engine/tone-1s.mp3";
 const std::string kNotAudio = QUILLET_FIXTURES "/engine/not-audio.mp3";
 const std::string kMissing = QUILLET_FIXTURES "/engine/missing.mp3";
-constexpr double kSilence = 0.002;           // block level below which the sink is silent
+constexpr double kSilence = 0.002;               // block level below which the sink is silent
 constexpr double kFullLevel = 0.5 / 1.41421356;  // the fixtures' sine at half of full scale
 
-std::string playTool() { return binDir() + "/quillet-play"; }
+std::string playTool() {
+    return binDir() + "/quillet-play";
+}
 
-bool haveSoundServer() { return std::getenv("XDG_RUNTIME_DIR") || std::getenv("PULSE_SERVER"); }
+bool haveSoundServer() {
+    return std::getenv("XDG_RUNTIME_DIR") || std::getenv("PULSE_SERVER");
+}
 
 #define REQUIRE_SOUND_SERVER() \
     if (!haveSoundServer()) GTEST_SKIP() << "no sound server (start scripts/services.sh)"
 
 // The chirp's position (seconds) for a frequency heard.
-double chirpTime(double hz) { return (hz - 200) / 1000; }
+double chirpTime(double hz) {
+    return (hz - 200) / 1000;
+}
 
 std::vector<std::string> eventLines(const ToolProcess& p) {
     std::vector<std::string> out;
@@ -68,7 +73,8 @@ std::vector<Pos> posLines(const ToolProcess& p) {
 }
 
 size_t count(const std::vector<std::string>& lines, const std::string& prefix) {
-    return size_t(std::count_if(lines.begin(), lines.end(), [&](const auto& l) { return l.starts_with(prefix); }));
+    return size_t(
+        std::count_if(lines.begin(), lines.end(), [&](const auto& l) { return l.starts_with(prefix); }));
 }
 
 }  // namespace
@@ -150,8 +156,8 @@ TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
     const double silence = double(after.first - before.last - 1) / 100;
     const double fadeOut = fadeSeconds(levels, before.last, -1, full);
     const double fadeIn = fadeSeconds(levels, after.first, +1, full);
-    std::printf("sound %.2f s, silence %.2f s, sound %.2f s; fade out %.2f s, fade in %.2f s\n", before.seconds(),
-                silence, after.seconds(), fadeOut, fadeIn);
+    std::printf("sound %.2f s, silence %.2f s, sound %.2f s; fade out %.2f s, fade in %.2f s\n",
+                before.seconds(), silence, after.seconds(), fadeOut, fadeIn);
     std::printf("last blocks of the fade out:");
     for (size_t b = before.last - 11; b <= before.last + 1; ++b) std::printf(" %.3f", levels[b] / full);
     std::printf("\n");
@@ -170,7 +176,8 @@ TEST(QuilletPlay, PauseFadesOutAndResumeRepeatsTheLastHalfSecond) {
 
     // The sound after the pause starts half a second before where it stopped.
     const size_t window = size_t(0.05 * kRate);
-    const double stoppedAt = chirpTime(frequencyAt(samples, (before.last + 1) * kBlock - window, window)) + 0.025;
+    const double stoppedAt =
+        chirpTime(frequencyAt(samples, (before.last + 1) * kBlock - window, window)) + 0.025;
     const double resumedAt = chirpTime(frequencyAt(samples, after.first * kBlock, window)) - 0.025;
     std::printf("stopped at %.3f s of the file, resumed at %.3f s\n", stoppedAt, resumedAt);
     EXPECT_NEAR(stoppedAt - resumedAt, 0.5, 0.1);
@@ -194,7 +201,8 @@ TEST(QuilletPlay, SingleChannelModePlaysTheFile) {
     const auto spans = soundSpans(levels, kSilence);
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_NEAR(spans[0].seconds(), 1.0, 0.15);
-    EXPECT_NEAR(frequencyAt(samples, spans[0].first * kBlock + size_t(0.3 * kRate), size_t(0.2 * kRate)), 440, 5);
+    EXPECT_NEAR(frequencyAt(samples, spans[0].first * kBlock + size_t(0.3 * kRate), size_t(0.2 * kRate)), 440,
+                5);
 }
 
 TEST(QuilletPlay, PlaysTheListInOrderAndReportsFilesThatCannotOpen) {
@@ -239,16 +247,16 @@ TEST(QuilletPlay, CommandsDriveThePlayer) {
     ASSERT_TRUE(p.send("bogus 1"));
     ASSERT_TRUE(p.send("volume 100"));
     ASSERT_TRUE(p.send("seek 2500"));
-    EXPECT_TRUE(p.waitForLine([](const std::string& l) { return l.starts_with("pos ") && std::stoul(l.substr(4)) >= 2500; },
-                              3s))
+    EXPECT_TRUE(p.waitForLine(
+        [](const std::string& l) { return l.starts_with("pos ") && std::stoul(l.substr(4)) >= 2500; }, 3s))
         << dump(p);
     ASSERT_TRUE(p.send("stop"));
     ASSERT_TRUE(p.waitForLine("mode plmPlaying plmStopped", 5s)) << dump(p);
     ASSERT_TRUE(p.send("play"));
     ASSERT_TRUE(p.waitForLine("mode plmStopped plmPlaying", 5s)) << dump(p);
     // Playing again from a stop starts at the beginning.
-    const auto replay = p.waitForLine([](const std::string& l) { return l.starts_with("pos "); }, 3s,
-                                      p.lines().size());
+    const auto replay =
+        p.waitForLine([](const std::string& l) { return l.starts_with("pos "); }, 3s, p.lines().size());
     ASSERT_TRUE(replay) << dump(p);
     EXPECT_LT(std::stoul(replay->text.substr(4)), 1500u) << dump(p);
     ASSERT_TRUE(p.send("mute"));
@@ -269,10 +277,10 @@ TEST(QuilletPlay, NextOpensTheFollowingFileWhileTheCurrentOnePlays) {
     ASSERT_TRUE(p.send("next"));
     ASSERT_TRUE(p.waitForLine("end", 15s)) << dump(p);
     EXPECT_EQ(p.wait(10s), 0) << dump(p);
-    const std::vector<std::string> expected = {
-        "mode plmStandby plmReady",  "mode plmReady plmPlaying",  "mode plmPlaying plmPaused",
-        "mode plmPaused plmStandby", "mode plmStandby plmReady", "mode plmReady plmPlaying",
-        "mode plmPlaying plmStopped", "end"};
+    const std::vector<std::string> expected = {"mode plmStandby plmReady",   "mode plmReady plmPlaying",
+                                               "mode plmPlaying plmPaused",  "mode plmPaused plmStandby",
+                                               "mode plmStandby plmReady",   "mode plmReady plmPlaying",
+                                               "mode plmPlaying plmStopped", "end"};
     EXPECT_EQ(eventLines(p), expected) << dump(p);
 }
 
@@ -281,17 +289,16 @@ TEST(QuilletPlay, NextToAFileThatCannotOpenKeepsTheCurrentOnePlaying) {
     ASSERT_TRUE(p.waitForLine("mode plmReady plmPlaying", 10s)) << dump(p);
     ASSERT_TRUE(p.send("next"));
     EXPECT_EQ(p.wait(15s), 0) << dump(p);
-    const std::vector<std::string> expected = {
-        "mode plmStandby plmReady",
-        "mode plmReady plmPlaying",
-        "error Invalid or unsupported stream file.\\n -> " + kMissing,
-        "mode plmPlaying plmStopped",
-        "end",
-        "mode plmStopped plmStandby",
-        "mode plmStandby plmReady",
-        "mode plmReady plmPlaying",
-        "mode plmPlaying plmStopped",
-        "end"};
+    const std::vector<std::string> expected = {"mode plmStandby plmReady",
+                                               "mode plmReady plmPlaying",
+                                               "error Invalid or unsupported stream file.\\n -> " + kMissing,
+                                               "mode plmPlaying plmStopped",
+                                               "end",
+                                               "mode plmStopped plmStandby",
+                                               "mode plmStandby plmReady",
+                                               "mode plmReady plmPlaying",
+                                               "mode plmPlaying plmStopped",
+                                               "end"};
     EXPECT_EQ(eventLines(p), expected) << dump(p);
 }
 
@@ -319,16 +326,16 @@ TEST(QuilletPlay, WithoutASoundServerTheEngineDoesNotStart) {
         ASSERT_TRUE(code) << dump(p);
         EXPECT_NE(*code, 0) << dump(p);
         EXPECT_EQ(count(eventLines(p), "mode "), 0u) << dump(p);
-        EXPECT_TRUE(p.waitForLine([](const std::string& l) { return l.starts_with("error Can't initialize device"); },
-                                  1s))
+        EXPECT_TRUE(p.waitForLine(
+            [](const std::string& l) { return l.starts_with("error Can't initialize device"); }, 1s))
             << dump(p);
     }
 }
 
 TEST(QuilletPlay, BadArgumentsAreAUsageError) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"--device"},
-                                                 std::vector<std::string>{"--device", "x", kTone1s},
-                                                 std::vector<std::string>{"--loud", kTone1s}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, std::vector<std::string>{"--device"},
+          std::vector<std::string>{"--device", "x", kTone1s}, std::vector<std::string>{"--loud", kTone1s}}) {
         ToolProcess p(playTool(), args);
         EXPECT_EQ(p.wait(10s), 2) << dump(p);
         EXPECT_NE(p.errorText().find("usage"), std::string::npos);

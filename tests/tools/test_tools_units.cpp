@@ -1,5 +1,6 @@
 // The tools' shared units: JSON and one-line text, the command parser, the line reader.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <mutex>
 #include <set>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "platform/text/Text.h"
 #include "tests/common/StreamInfoSamples.h"
@@ -118,7 +117,8 @@ TEST(StreamInfoFields, EachEntryReachesItsOwnMemberUnderItsOwnNames) {
 TEST(ToolText, OneLineTurnsEveryKindOfLineBreakIntoBackslashN) {
     EXPECT_EQ(oneLine("a\r\nb\nc\rd"), "a\\nb\\nc\\nd");
     EXPECT_EQ(oneLine("\r\r\n\n"), "\\n\\n\\n");
-    EXPECT_EQ(oneLine("Can't initialize device\r\n(error code: 3)"), "Can't initialize device\\n(error code: 3)");
+    EXPECT_EQ(oneLine("Can't initialize device\r\n(error code: 3)"),
+              "Can't initialize device\\n(error code: 3)");
     EXPECT_EQ(oneLine("tab\tand \\ stay"), "tab\tand \\ stay");
 }
 
@@ -181,13 +181,14 @@ struct Pipe {
 TEST(LineReader, DeliversWholeLinesIncludingALastOneWithoutBreak) {
     Pipe input;
     Collected got;
-    LineReader reader(input.fds[0], -1,
-                      [&](std::string line) {
-                          std::lock_guard lock(got.mutex);
-                          got.lines.push_back(std::move(line));
-                          got.cv.notify_all();
-                      },
-                      nullptr);
+    LineReader reader(
+        input.fds[0], -1,
+        [&](std::string line) {
+            std::lock_guard lock(got.mutex);
+            got.lines.push_back(std::move(line));
+            got.cv.notify_all();
+        },
+        nullptr);
     ASSERT_TRUE(reader.start());
     input.write("pau");
     std::this_thread::sleep_for(50ms);
@@ -203,17 +204,16 @@ TEST(LineReader, DeliversWholeLinesIncludingALastOneWithoutBreak) {
 TEST(LineReader, CutsOverlongLinesAndKeepsReadingAfterThem) {
     Pipe input;
     Collected got;
-    LineReader reader(input.fds[0], -1,
-                      [&](std::string line) {
-                          std::lock_guard lock(got.mutex);
-                          got.lines.push_back(std::move(line));
-                          got.cv.notify_all();
-                      },
-                      nullptr);
+    LineReader reader(
+        input.fds[0], -1,
+        [&](std::string line) {
+            std::lock_guard lock(got.mutex);
+            got.lines.push_back(std::move(line));
+            got.cv.notify_all();
+        },
+        nullptr);
     ASSERT_TRUE(reader.start());
-    std::thread writer([&] {
-        input.write(std::string(LineReader::kMaxLine * 5, 'x') + "\nquit\n");
-    });
+    std::thread writer([&] { input.write(std::string(LineReader::kMaxLine * 5, 'x') + "\nquit\n"); });
     ASSERT_TRUE(got.waitFor(2));
     writer.join();
     reader.stop();
@@ -225,7 +225,8 @@ TEST(LineReader, CutsOverlongLinesAndKeepsReadingAfterThem) {
 TEST(LineReader, StopsWhileBlockedOnInputThatNeverComes) {
     Pipe input;
     int lines = 0;
-    LineReader reader(input.fds[0], -1, [&](std::string) { ++lines; }, nullptr);
+    LineReader reader(
+        input.fds[0], -1, [&](std::string) { ++lines; }, nullptr);
     ASSERT_TRUE(reader.start());
     std::this_thread::sleep_for(20ms);
     reader.stop();  // returns although the input stays open and silent
@@ -241,12 +242,13 @@ TEST(LineReader, ReportsASignalFromItsSignalfd) {
     ASSERT_GE(sfd, 0);
     Pipe input;
     Collected got;
-    LineReader reader(input.fds[0], sfd, [](std::string) {},
-                      [&] {
-                          std::lock_guard lock(got.mutex);
-                          got.lines.push_back("signal");
-                          got.cv.notify_all();
-                      });
+    LineReader reader(
+        input.fds[0], sfd, [](std::string) {},
+        [&] {
+            std::lock_guard lock(got.mutex);
+            got.lines.push_back("signal");
+            got.cv.notify_all();
+        });
     ASSERT_TRUE(reader.start());
     input.closeWrite();  // the end of input does not stop the reader watching signals
     std::this_thread::sleep_for(20ms);

@@ -127,7 +127,8 @@ TEST(Windows, FindWindowByClassAndTitleSkipsMessageOnlyWindows) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
 
     // A pop-up given a parent is owned by it: top-level, found, gone with its owner.
-    HWND owned = CreateWindowEx(0, "Winamp v1.x", "Owned", WS_POPUP, 0, 0, 5, 5, winamp, nullptr, nullptr, nullptr);
+    HWND owned =
+        CreateWindowEx(0, "Winamp v1.x", "Owned", WS_POPUP, 0, 0, 5, 5, winamp, nullptr, nullptr, nullptr);
     ASSERT_NE(owned, nullptr);
     EXPECT_EQ(FindWindow(nullptr, "Owned"), owned);
     EXPECT_EQ(FindWindowEx(winamp, nullptr, nullptr, "Owned"), nullptr) << "not a child";

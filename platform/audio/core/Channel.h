@@ -165,7 +165,7 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
 
     quillet::Mutex m_state;
     quillet::CondVar m_wake;
-    std::atomic<State> m_play{State::Stopped};  // written under m_state, read anywhere
+    std::atomic<State> m_play{State::Stopped};              // written under m_state, read anywhere
     uint64_t m_generation QUILLET_GUARDED_BY(m_state) = 0;  // bumped by every control call
     bool m_quit QUILLET_GUARDED_BY(m_state) = false;
     bool m_freed QUILLET_GUARDED_BY(m_state) = false;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/audio/core/Channel.h"
-#include "platform/audio/core/PipeLock.h"
 #include "platform/audio/core/Fft.h"
+#include "platform/audio/core/PipeLock.h"
 
 namespace qaudio {
 

@@ -32,10 +32,10 @@ inline constexpr uint32_t kCtypeMusicOther = 0x2000F;
 inline constexpr uint32_t kCtypeMusicMo3 = 0x00100;
 
 // Tag types (BASS_ChannelGetTags).
-inline constexpr uint32_t kTagId3 = 0;    // the 128-byte ID3v1 block
-inline constexpr uint32_t kTagId3v2 = 1;  // the whole ID3v2 block, header included
-inline constexpr uint32_t kTagOgg = 2;    // Vorbis comments, "KEY=value" series
-inline constexpr uint32_t kTagVendor = 9;  // the Vorbis encoder's vendor string
+inline constexpr uint32_t kTagId3 = 0;                 // the 128-byte ID3v1 block
+inline constexpr uint32_t kTagId3v2 = 1;               // the whole ID3v2 block, header included
+inline constexpr uint32_t kTagOgg = 2;                 // Vorbis comments, "KEY=value" series
+inline constexpr uint32_t kTagVendor = 9;              // the Vorbis encoder's vendor string
 inline constexpr uint32_t kTagMusicName = 0x10000;     // a module's song name
 inline constexpr uint32_t kTagMusicMessage = 0x10001;  // a module's message text
 

@@ -12,7 +12,7 @@
 namespace qaudio {
 
 class InputDecoderFactory : public DecoderFactory {
-public:
+  public:
     std::unique_ptr<Decoder> open(const std::string& path, uint32_t flags) const final {
         auto in = InputFile::openPath(path);
         return in ? openInput(std::move(in), flags) : nullptr;

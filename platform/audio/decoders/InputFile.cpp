@@ -12,7 +12,7 @@ namespace qaudio {
 namespace {
 
 class FileInput final : public InputFile {
-public:
+  public:
     FileInput(std::FILE* file, uint64_t size) : m_file(file), m_size(size) {}
 
     size_t read(void* out, size_t count) override {
@@ -41,7 +41,7 @@ public:
     uint64_t tell() const override { return m_pos; }
     uint64_t size() const override { return m_size; }
 
-private:
+  private:
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
@@ -51,7 +51,7 @@ private:
 };
 
 class MemoryInput final : public InputFile {
-public:
+  public:
     explicit MemoryInput(std::string_view bytes) : m_bytes(bytes.begin(), bytes.end()) {}
 
     size_t read(void* out, size_t count) override {
@@ -74,7 +74,7 @@ public:
     uint64_t tell() const override { return m_pos; }
     uint64_t size() const override { return m_bytes.size(); }
 
-private:
+  private:
     std::vector<char> m_bytes;
     uint64_t m_pos = 0;
 };

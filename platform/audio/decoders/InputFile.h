@@ -16,7 +16,7 @@
 namespace qaudio {
 
 class InputFile {
-public:
+  public:
     virtual ~InputFile() = default;
 
     // Copies up to `count` bytes from the cursor to `out` and advances it;

@@ -58,7 +58,7 @@ off_t windowSeek(void* handle, off_t offset, int whence) {
 }
 
 class MpegDecoder final : public Decoder {
-public:
+  public:
     MpegDecoder(std::unique_ptr<InputFile> in, const MpegLayout& layout)
         : m_in(std::move(in)), m_layout(layout) {
         m_window = {m_in.get(), layout.firstFrame, layout.audioEnd};
@@ -71,8 +71,8 @@ public:
             return false;
         }
         mpg123_handle* mh = m_mh.get();
-        mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_NO_FRANKENSTEIN,
-                     0.0);
+        mpg123_param(mh, MPG123_ADD_FLAGS,
+                     MPG123_QUIET | MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_NO_FRANKENSTEIN, 0.0);
         mpg123_format_none(mh);
         const long* rates = nullptr;
         size_t rateCount = 0;
@@ -136,7 +136,7 @@ public:
         return got;
     }
 
-private:
+  private:
     // Whether the first frame is a Xing/Info or VBRI header, which gives the
     // stream's frame count.
     bool hasInfoHeader() {

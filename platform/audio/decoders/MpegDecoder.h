@@ -22,7 +22,7 @@
 namespace qaudio {
 
 class MpegDecoderFactory final : public InputDecoderFactory {
-public:
+  public:
     std::unique_ptr<Decoder> openInput(std::unique_ptr<InputFile> in, uint32_t flags) const override;
 };
 

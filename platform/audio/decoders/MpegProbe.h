@@ -16,8 +16,8 @@
 namespace qaudio {
 
 struct MpegFrameHeader {
-    int version = 0;  // 1 = MPEG-1, 2 = MPEG-2, 25 = MPEG-2.5
-    int layer = 0;    // 1, 2 or 3
+    int version = 0;          // 1 = MPEG-1, 2 = MPEG-2, 25 = MPEG-2.5
+    int layer = 0;            // 1, 2 or 3
     uint32_t bitrate = 0;     // bit/s
     uint32_t sampleRate = 0;  // Hz
     uint32_t channels = 0;
@@ -29,10 +29,10 @@ struct MpegFrameHeader {
 std::optional<MpegFrameHeader> parseMpegFrameHeader(const uint8_t* b);
 
 struct MpegLayout {
-    uint64_t id3v2Size = 0;    // bytes of ID3v2 tag(s) at the start (0: none)
-    uint64_t firstFrame = 0;   // offset of the first frame of the run found
-    uint64_t audioEnd = 0;     // end of the audio data (before an ID3v1 tag)
-    bool hasId3v1 = false;     // the last 128 bytes are an ID3v1 tag
+    uint64_t id3v2Size = 0;   // bytes of ID3v2 tag(s) at the start (0: none)
+    uint64_t firstFrame = 0;  // offset of the first frame of the run found
+    uint64_t audioEnd = 0;    // end of the audio data (before an ID3v1 tag)
+    bool hasId3v1 = false;    // the last 128 bytes are an ID3v1 tag
     MpegFrameHeader first;
 };
 

@@ -42,7 +42,7 @@ uint32_t channelTypeOf(openmpt_module* mod) {
 }
 
 class MusicDecoder final : public Decoder {
-public:
+  public:
     MusicDecoder(ModulePtr mod, uint64_t fileSize) : m_mod(std::move(mod)), m_fileSize(fileSize) {
         m_ctype = channelTypeOf(m_mod.get());
         m_name = metadata(m_mod.get(), "title");
@@ -126,7 +126,7 @@ public:
     uint64_t fileBytePosition() const override { return m_fileSize; }
     uint64_t fileSize() const override { return m_fileSize; }
 
-private:
+  private:
     // How far ahead a seek renders its way instead of jumping (10 s: a few
     // milliseconds of rendering).
     static constexpr uint64_t kMaxForwardRender = 10 * kMusicRate;
@@ -150,7 +150,7 @@ private:
     uint32_t m_ctype = 0;
     std::optional<uint64_t> m_length;
     uint64_t m_pos = 0;
-    std::string m_name;     // UTF-8, as libopenmpt gives it
+    std::string m_name;  // UTF-8, as libopenmpt gives it
     std::string m_message;
 };
 
@@ -164,9 +164,9 @@ std::unique_ptr<Decoder> openMusicInput(std::unique_ptr<InputFile> in, uint32_t 
     if (bytes.size() != in->size()) {
         return nullptr;
     }
-    ModulePtr mod(openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
-                                                     openmpt_error_func_ignore, nullptr, nullptr, nullptr,
-                                                     nullptr));
+    ModulePtr mod(openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
+                                                     nullptr, openmpt_error_func_ignore, nullptr, nullptr,
+                                                     nullptr, nullptr));
     if (!mod) {
         return nullptr;
     }

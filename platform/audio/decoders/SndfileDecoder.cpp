@@ -53,28 +53,28 @@ uint32_t channelTypeOf(int format) {
     const int major = format & SF_FORMAT_TYPEMASK;
     const int sub = format & SF_FORMAT_SUBMASK;
     switch (major) {
-    case SF_FORMAT_WAV:
-    case SF_FORMAT_WAVEX:
-    case SF_FORMAT_RF64:
-        if (sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE) {
-            return codes::kCtypeWavFloat;
-        }
-        if (sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_16 || sub == SF_FORMAT_PCM_24 ||
-            sub == SF_FORMAT_PCM_32) {
-            return codes::kCtypeWavPcm;
-        }
-        return codes::kCtypeWavOther;
-    case SF_FORMAT_AIFF:
-        return codes::kCtypeAiff;
-    case SF_FORMAT_FLAC:
-        return codes::kCtypeFlac;
-    case SF_FORMAT_OGG:
-        return sub == SF_FORMAT_OPUS     ? codes::kCtypeOpus
-               : sub == SF_FORMAT_VORBIS ? codes::kCtypeOggVorbis
-               : sub == SF_FORMAT_FLAC   ? codes::kCtypeOggFlac
-                                         : codes::kCtypeSndfileOther;
-    default:
-        return codes::kCtypeSndfileOther;
+        case SF_FORMAT_WAV:
+        case SF_FORMAT_WAVEX:
+        case SF_FORMAT_RF64:
+            if (sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE) {
+                return codes::kCtypeWavFloat;
+            }
+            if (sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_16 || sub == SF_FORMAT_PCM_24 ||
+                sub == SF_FORMAT_PCM_32) {
+                return codes::kCtypeWavPcm;
+            }
+            return codes::kCtypeWavOther;
+        case SF_FORMAT_AIFF:
+            return codes::kCtypeAiff;
+        case SF_FORMAT_FLAC:
+            return codes::kCtypeFlac;
+        case SF_FORMAT_OGG:
+            return sub == SF_FORMAT_OPUS     ? codes::kCtypeOpus
+                   : sub == SF_FORMAT_VORBIS ? codes::kCtypeOggVorbis
+                   : sub == SF_FORMAT_FLAC   ? codes::kCtypeOggFlac
+                                             : codes::kCtypeSndfileOther;
+        default:
+            return codes::kCtypeSndfileOther;
     }
 }
 
@@ -107,11 +107,13 @@ bool forSndfile(InputFile& in) {
         return false;
     }
     const std::string packet = in.peek(at + kOggPageHeader + static_cast<unsigned char>(page[26]), 8);
-    return packet == "OpusHead" || packet.compare(0, 5, "\x7F" "FLAC") == 0;
+    return packet == "OpusHead" || packet.compare(0, 5,
+                                                  "\x7F"
+                                                  "FLAC") == 0;
 }
 
 class SndfileDecoder final : public Decoder {
-public:
+  public:
     explicit SndfileDecoder(std::unique_ptr<InputFile> in) : m_in(std::move(in)) {}
 
     bool init() {
@@ -156,7 +158,8 @@ public:
         if (frame > m_length) {
             return false;
         }
-        if (sf_seek(m_file.get(), static_cast<sf_count_t>(frame), SEEK_SET) != static_cast<sf_count_t>(frame)) {
+        if (sf_seek(m_file.get(), static_cast<sf_count_t>(frame), SEEK_SET) !=
+            static_cast<sf_count_t>(frame)) {
             sf_seek(m_file.get(), static_cast<sf_count_t>(m_pos), SEEK_SET);
             return false;
         }
@@ -169,7 +172,7 @@ public:
     uint64_t fileBytePosition() const override { return m_in->tell(); }
     uint64_t fileSize() const override { return m_in->size(); }
 
-private:
+  private:
     // m_file reads through m_in, so it is declared after it (destroyed first).
     std::unique_ptr<InputFile> m_in;
     SndfilePtr m_file;

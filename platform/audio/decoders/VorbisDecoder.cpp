@@ -39,7 +39,7 @@ long ovTell(void* source) {
 
 // Owns an OggVorbis_File opened by ov_open_callbacks.
 class VorbisFile {
-public:
+  public:
     VorbisFile() = default;
     VorbisFile(const VorbisFile&) = delete;
     VorbisFile& operator=(const VorbisFile&) = delete;
@@ -56,18 +56,19 @@ public:
     }
     OggVorbis_File* get() { return &m_vf; }
 
-private:
+  private:
     OggVorbis_File m_vf{};
     bool m_open = false;
 };
 
 class VorbisDecoder final : public Decoder {
-public:
+  public:
     explicit VorbisDecoder(std::unique_ptr<InputFile> in) : m_in(std::move(in)) {}
 
     bool init() {
         const bool sequential = m_in->sequential();
-        if (m_in->peek(0, 4) != "OggS" || !m_file.open(m_in.get()) || (!sequential && !ov_seekable(m_file.get()))) {
+        if (m_in->peek(0, 4) != "OggS" || !m_file.open(m_in.get()) ||
+            (!sequential && !ov_seekable(m_file.get()))) {
             return false;
         }
         OggVorbis_File* vf = m_file.get();
@@ -165,7 +166,7 @@ public:
     }
     uint64_t fileSize() const override { return m_in->size(); }
 
-private:
+  private:
     // Consecutive holes (lost pages) tolerated before the stream ends.
     static constexpr int kMaxHoles = 64;
 
@@ -204,7 +205,7 @@ private:
     uint32_t m_rate = 0;
     uint32_t m_channels = 0;
     std::optional<uint64_t> m_length;  // unknown for a sequential input
-    uint64_t m_end = 0;  // where reading stops: the length, or earlier after damage
+    uint64_t m_end = 0;                // where reading stops: the length, or earlier after damage
     long m_playableLinks = 0;
     uint64_t m_pos = 0;
     std::string m_comments;
