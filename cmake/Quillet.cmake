@@ -20,6 +20,16 @@ if(QUILLET_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# Clang's thread-safety analysis of the lock annotations (platform/threads), on in
+# the `tsa` configuration of scripts/build.sh.
+option(QUILLET_THREAD_SAFETY "Check the lock annotations with clang's -Wthread-safety" OFF)
+if(QUILLET_THREAD_SAFETY)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QUILLET_THREAD_SAFETY needs clang")
+  endif()
+  add_compile_options(-Wthread-safety)
+endif()
+
 # quillet_include_root(target PUBLIC|PRIVATE|INTERFACE folder)
 # Gives `target` the include root of one folder of the tree, so `#include
 # "folder/X.h"` resolves and no other folder does: the root is a directory of the
@@ -59,8 +69,14 @@ function(quillet_test)
     return()
   endif()
   find_package(GTest REQUIRED)
+  # Our main: an executable whose cases skipped (and none failed) exits with 77,
+  # which CTest counts as skipped.
+  if(NOT TARGET quillet_test_main)
+    add_library(quillet_test_main STATIC ${PROJECT_SOURCE_DIR}/tests/common/TestMain.cpp)
+    target_link_libraries(quillet_test_main PUBLIC GTest::gmock GTest::gtest)
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} quillet_test_main Threads::Threads)
   quillet_include_root(${T_NAME} PRIVATE tests)
   target_compile_definitions(${T_NAME} PRIVATE
     QUILLET_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -69,7 +85,7 @@ function(quillet_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77)
   if(T_ENV)
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENV}")
   endif()

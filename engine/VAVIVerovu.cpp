@@ -1,13 +1,12 @@
 #include "engine/VAVIVerovu.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
 
+#include "engine/URLStream.h"
 #include "engine/bass/Dynamic_Bass.h"
 #include "platform/text/Text.h"
 #include "platform/win/MessageLayer.h"
@@ -51,12 +50,26 @@ constexpr int kBandUpperBin[25] = {1,  2,  3,  6,  12, 18, 24, 30,  36,  42,  48
 
 void sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool fileExists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+bool startsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
 }
 
-bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+// One leading and one trailing double quote go.
+std::string withoutQuotes(std::string name) {
+    if (!name.empty() && name.front() == '"') name.erase(0, 1);
+    if (!name.empty() && name.back() == '"') name.pop_back();
+    return name;
+}
+
+bool isWmaChannelType(DWORD ctype) {
+    return ctype == BASS_CTYPE_STREAM_WMA || ctype == BASS_CTYPE_STREAM_WMA_MP3;
+}
+
+// The library's version as four dot-separated numbers, most significant first.
+std::string versionText(DWORD version) {
+    return std::to_string(version >> 24) + "." + std::to_string((version >> 16) & 0xFF) + "." +
+           std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF);
+}
 
 // Library callbacks: they only post to the message window.
 void CALLBACK_EndSync(HSYNC, DWORD channel, DWORD, void* user) {
@@ -70,46 +83,72 @@ struct TVAVIVerovu::SlideRecord {
     std::atomic<uint32_t> direction{0};  // 0 fading out, 1 fading in
 };
 
-// ---------------------------------------------------------------------------
-// Construction and destruction
+// What Open works on: the name as given and without quotes, its extension and the
+// information read so far.
+struct TVAVIVerovu::OpenRequest {
+    std::string asPassed;
+    std::string name;
+    std::string ext;  // upper case, with its dot
+    bool isUrl = false;
+    TStreamInfo info;
+};
 
-TVAVIVerovu::TVAVIVerovu(HWND owner, int device) : m_owner(owner), m_slideRecord(std::make_unique<SlideRecord>()) {
-    Construct(device);
+// ---------------------------------------------------------------------------
+// The message window
+
+TVAVIVerovu::TMessageWindow::~TMessageWindow() {
+    if (!m_handle) return;
+    if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(m_handle, GWLP_WNDPROC)) != m_proc)
+        SetWindowLongPtr(m_handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_proc));
+    SetWindowLongPtr(m_handle, GWLP_USERDATA, 0);
+    DestroyWindow(m_handle);
 }
 
-void TVAVIVerovu::Construct(int device) {
-    // Message window: everything other threads report arrives here.
+void TVAVIVerovu::TMessageWindow::Create(TVAVIVerovu* engine) {
     WNDCLASS wc{};
     wc.lpfnWndProc = &TVAVIVerovu::MessageProc;
     wc.lpszClassName = kMessageWindowClass;
     RegisterClass(&wc);  // fails harmlessly when an earlier engine registered it
-    m_messageWindow = CreateWindowEx(0, kMessageWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                     nullptr);
-    if (m_messageWindow) {
-        SetWindowLongPtr(m_messageWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        m_messageWindowProc = reinterpret_cast<WNDPROC>(GetWindowLongPtr(m_messageWindow, GWLP_WNDPROC));
-    }
-    m_slideRecord->window = m_messageWindow;
+    m_handle =
+        CreateWindowEx(0, kMessageWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (!m_handle) return;
+    SetWindowLongPtr(m_handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(engine));
+    m_proc = reinterpret_cast<WNDPROC>(GetWindowLongPtr(m_handle, GWLP_WNDPROC));
+}
+
+// ---------------------------------------------------------------------------
+// Construction and destruction
+
+TVAVIVerovu::TVAVIVerovu(HWND owner, int device)
+    : m_slideRecord(std::make_unique<SlideRecord>()), m_metaRecord(std::make_unique<MetaRecord>()), m_owner(owner) {
+    // Everything other threads report arrives at the message window.
+    m_messageWindow.Create(this);
+    m_slideRecord->window = m_messageWindow.Handle();
+    m_metaRecord->window = m_messageWindow.Handle();
     m_sendingDataMessage = RegisterWindowMessage("WM_BASSSendingData");
+    if (!StartAudioLibrary(device)) return;
+    // The mini-browser and drawer libraries are not part of this build; the engine
+    // runs without them, as it does when they are missing.
+    StartPluginHost();
+    LoadAddOns();
+    m_infoReader = std::make_unique<TStreamInfoReader>();
+}
 
-    if (!Load_BASSDLL("")) return;
-
-    const DWORD version = Bass.BASS_GetVersion();
+bool TVAVIVerovu::StartAudioLibrary(int device) {
+    if (!m_resources.LoadCore()) return false;
+    const DWORD version = m_resources.CoreVersion();
     if ((version >> 16) != BASSVERSION || (version & 0xFFFF) < 1) {
         ShowError("BASS version is not 2.4 !");
-        return;
+        return false;
     }
-
     Bass.BASS_SetConfig(kConfigCDFreeOld, 1);
     Bass.BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
     Bass.BASS_SetConfig(kConfigWmaBassFile, 1);
     Bass.BASS_SetConfig(kConfigWmaPrebuf, 1);
-
-    if (!Bass.BASS_Init(device, 44100, 0, m_owner, nullptr)) {
+    if (!m_resources.InitDevice(device, m_owner)) {
         ShowErrorWithCode("Can't initialize device");
-        return;
+        return false;
     }
-    m_bassReady = true;
     BASS_INFO info{};
     Bass.BASS_GetInfo(&info);
     m_dx8EffectReady = info.dsver >= 8;
@@ -117,197 +156,151 @@ void TVAVIVerovu::Construct(int device) {
         MessageBox(m_owner, "DirectX Ver 8 or higher is not installed.\r\nSound effects except rotate are disabled.",
                    "Warning", MB_OK | MB_ICONWARNING);
     }
-
     m_volume = 255;
     SetGlobalVolumes(m_volume * kVolumeScale);
+    m_bassDllVer = versionText(version);
+    return true;
+}
 
-    m_bassDllVer = std::to_string(version >> 24) + "." + std::to_string((version >> 16) & 0xFF) + "." +
-                   std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF);
+void TVAVIVerovu::StartPluginHost() {
+    if (m_resources.StartPluginHost(m_messageWindow.Handle(), m_owner, m_sendingDataMessage)) return;
+    m_singleChannelRequested = true;
+    ShowError(
+        "Failed to get buffer.\n - Cannot run Winamp input plug-ins.\n - Cannot support dual channel mode.");
+}
 
-    // The mini-browser and drawer libraries are not part of this build; the engine
-    // runs without them, as it does when they are missing.
-
-    m_bufferReady = InitPluginHost(m_messageWindow, m_owner, nullptr, m_sendingDataMessage);
-    if (!m_bufferReady) {
-        m_singleChannelRequested = true;
-        ShowError("Failed to get buffer.\n - Cannot run Winamp input plug-ins.\n - Cannot support dual channel mode.");
-    }
-
+void TVAVIVerovu::LoadAddOns() {
     const std::string folder = ExecutableFolder();
-    if (fileExists(folder + kBassWmaLibrary)) {
-        m_wmaReady = Bass.BASS_PluginLoad((folder + kBassWmaLibrary).c_str(), 0) != 0;
-    }
-    if (fileExists(folder + kBassMixLibrary) && Load_BASSMIXDLL(folder + kBassMixLibrary)) {
-        if ((BassMix.BASS_Mixer_GetVersion() >> 16) == BASSVERSION) {
-            m_mixerReady = true;
-        } else {
-            ShowError("BASS Mixer version is not 2.4 !");
-        }
-    }
-    if (Load_BASSCDDLL(folder + kBassCDLibrary)) {
-        m_cdReady = true;
-        for (DWORD drive = 0; drive < 4; ++drive) {
-            BASS_CD_INFO cd{};
-            if (!BassCD.BASS_CD_GetInfo(drive, &cd)) break;
-            m_cdDrives.push_back(std::string(1, char('A' + cd.letter)) + ": " + qtext::toUtf8(cd.product ? cd.product : ""));
-        }
-    }
-    m_midiReady = Load_BASSMIDIDLL(folder + kBassMidiLibrary);
-
-    m_infoReader = std::make_unique<TStreamInfoReader>();
+    m_resources.LoadWma(folder);
+    if (m_resources.LoadMixer(folder) == TEngineResources::TMixerLoad::OtherVersion)
+        ShowError("BASS Mixer version is not 2.4 !");
+    m_resources.LoadCD(folder);
+    m_resources.LoadMidi(folder);
 }
 
 TVAVIVerovu::~TVAVIVerovu() {
     EnableSpectrumTimer(false);
-    if (m_bassReady) {
+    if (m_resources.BASSReady()) {
         if (m_outputChannel) Bass.BASS_ChannelStop(m_outputChannel);
         CloseFedOutput();  // before the library goes: the feeder reads through it
     }
-    m_infoReader.reset();
-    if (BASS_Loaded()) {
-        Bass.BASS_PluginFree(0);
-        Unload_BASSDLL();  // frees the device first
-    }
-    Unload_BASSCDDLL();
-    Unload_BASSMIDIDLL();
-    Unload_BASSMIXDLL();
-    ShutdownPluginHost();
-    m_translation.Clear();
-    if (m_messageWindow) {
-        if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(m_messageWindow, GWLP_WNDPROC)) != m_messageWindowProc)
-            SetWindowLongPtr(m_messageWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_messageWindowProc));
-        SetWindowLongPtr(m_messageWindow, GWLP_USERDATA, 0);
-        DestroyWindow(m_messageWindow);
-    }
+    // The rest goes with the members, in the order their declarations give.
 }
 
 // ---------------------------------------------------------------------------
 // Opening and closing
 
 bool TVAVIVerovu::Open(const std::string& nameAsPassed) {
-    if (!m_bassReady) {
+    if (!m_resources.BASSReady()) {
         ShowError("Player is not ready !");
         return false;
     }
-    std::string name = nameAsPassed;
-    if (!name.empty() && name.front() == '"') name.erase(0, 1);
-    if (!name.empty() && name.back() == '"') name.pop_back();
+    OpenRequest request;
+    request.asPassed = nameAsPassed;
+    request.name = withoutQuotes(nameAsPassed);
+    request.isUrl = startsWith(request.name, "http://") || startsWith(request.name, "mms://");
+    request.info = TStreamInfo(request.name);
+    if (!InspectForOpen(request)) return false;
+    request.ext = StreamFileExt(request.name);
 
-    const bool isUrl = startsWith(name, "http://") || startsWith(name, "mms://");
-    TStreamInfo info(name);
-    if (!isUrl && !ReadStreamInfo(name, info)) {
-        ShowError("Invalid or unsupported stream file.\n -> " + nameAsPassed);
-        return false;
-    }
-    if (info.Channels > kMaxChannels) {
-        ShowError("Channel count exceeds. (Max Channels : " + std::to_string(kMaxChannels) + ")\n" + " -> " +
-                  nameAsPassed);
-        return false;
-    }
-    const std::string ext = StreamFileExt(name);
-    const bool isModule = ext.size() >= 3 && ExtInPatterns(ext, kModulePatterns);
-
+    // The old stream pauses (with its fade) while the new one is made; it resumes when
+    // the new one cannot be opened.
     const bool wasPlaying = m_decodeChannel && m_mode == plmPlaying;
     if (wasPlaying) {
         PausePlayback();
         if (m_mode != plmPaused) return false;  // the stream changed inside the fade
     }
     const uint32_t generation = m_openGeneration;
-    auto resumePrevious = [&] {
+    const bool opened =
+        request.isUrl ? OpenURLStream(request.name, request.ext, request.info) : OpenFile(request);
+    if (!opened) {
         if (wasPlaying && generation == m_openGeneration) ResumePlayback();
-    };
-
-    if (isUrl) {
-        const bool opened = OpenURLStream(name, ext, info);
-        if (!opened) resumePrevious();
-        if (!opened) return false;
-    } else {
-        const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
-        DWORD channel = 0;
-        TStreamKind kind = skStream;
-        if (ext == ".CDA") {
-            if (m_cdReady) channel = BassCD.BASS_CD_StreamCreateFile(name.c_str(), flags);
-            kind = skCD;
-        } else if (isModule) {
-            channel = Bass.BASS_MusicLoad(FALSE, name.c_str(), 0, 0, kMusicFlags | flags, 0);
-            kind = skMusic;
-            if (channel) info.Duration = BytesToMs(channel, Bass.BASS_ChannelGetLength(channel, BASS_POS_BYTE));
-        } else {
-            channel = Bass.BASS_StreamCreateFile(FALSE, name.c_str(), 0, 0, flags);
-            BASS_CHANNELINFO ci{};
-            if (channel && Bass.BASS_ChannelGetInfo(channel, &ci) &&
-                (ci.ctype == BASS_CTYPE_STREAM_WMA || ci.ctype == BASS_CTYPE_STREAM_WMA_MP3))
-                kind = skWMA;
-        }
-        if (!channel) {
-            ShowError("Invalid or unsupported stream file.\n -> " + nameAsPassed);
-            resumePrevious();
-            return false;
-        }
-        Close();
-        m_decodeChannel = channel;
-        m_streamKind = kind;
+        return false;
     }
 
-    m_channelInfo = BASS_CHANNELINFO{};
-    Bass.BASS_ChannelGetInfo(m_decodeChannel, &m_channelInfo);
-    m_channelInfo.filename = nullptr;  // owned by the channel; not kept
-    info.SampleRate = m_channelInfo.freq;
-    info.Channels = uint16_t(m_channelInfo.chans);
-    info.Format = m_channelInfo.ctype;
-
-    if (!isUrl) {
-        const bool is32Bit = info.BitsPerSample == 32;
-        if (is32Bit || (info.BitsPerSample == 16 && (m_channelInfo.flags & BASS_SAMPLE_8BITS))) {
-            FreeDecodeChannel();
-            m_streamKind = skNone;
-            ShowError(is32Bit ? "TVAVIVerovu does not support 32-bit sources."
-                              : "Sound card does not support 16-bit sources.");
-            return false;
-        }
-        m_decoderName.clear();
-        if (ExtInPatterns(qtext::asciiLower(ext), NativeFileExts())) {
-            m_decoderName = m_streamKind == skCD ? kBassCDLibrary : m_streamKind == skWMA ? kBassWmaLibrary : kBassLibrary;
-        }
-    }
-
+    TakeChannelInfo(request.info);
+    if (!request.isUrl && !AcceptFileChannel(request)) return false;
     m_singleChannel = m_singleChannelRequested;
-    m_streamName = name;
-    m_streamInfo = info;
+    m_streamName = request.name;
+    m_streamInfo = request.info;
     ++m_openGeneration;
     NotifyVisInfo();
     SetPlayerMode(plmReady);
     return true;
 }
 
-bool TVAVIVerovu::OpenURLStream(const std::string& url, const std::string& ext, TStreamInfo& info) {
-    if ((ext == ".WMA" || ext == ".ASF") && !m_wmaReady) {
-        ShowError("Load BASSWMA.DLL or Winamp input plug-in for ASF/WMA file.");
+bool TVAVIVerovu::InspectForOpen(OpenRequest& request) {
+    // A URL starts with empty information; a file is read first.
+    if (!request.isUrl && !ReadStreamInfo(request.name, request.info)) {
+        ShowError("Invalid or unsupported stream file.\n -> " + request.asPassed);
         return false;
     }
-    const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
-    DWORD channel = 0;
-    if (ExtInPatterns(ext, kMidiPatterns)) {
-        if (m_midiReady) ShowError("None of sound font is loaded.");
-    } else {
-        channel = Bass.BASS_StreamCreateURL(url.c_str(), 0, flags, nullptr, nullptr);
+    if (request.info.Channels > kMaxChannels) {
+        ShowError("Channel count exceeds. (Max Channels : " + std::to_string(kMaxChannels) + ")\n" + " -> " +
+                  request.asPassed);
+        return false;
     }
+    return true;
+}
+
+bool TVAVIVerovu::OpenFile(OpenRequest& request) {
+    TStreamKind kind = skStream;
+    const DWORD channel = CreateFileChannel(request, kind);
     if (!channel) {
-        ShowError("Invalid or unsupported URL stream.\n -> " + url);
+        ShowError("Invalid or unsupported stream file.\n -> " + request.asPassed);
         return false;
     }
-    BASS_CHANNELINFO ci{};
-    Bass.BASS_ChannelGetInfo(channel, &ci);
     Close();
     m_decodeChannel = channel;
-    m_streamKind = (ci.ctype == BASS_CTYPE_STREAM_WMA || ci.ctype == BASS_CTYPE_STREAM_WMA_MP3) ? skWMA : skStream;
-    // A URL naming no file type the library plays is a live stream; the titles,
-    // metadata and download syncs of network streams are read by the network unit.
-    const bool known = ExtInPatterns(qtext::asciiLower(ext), NativeFileExts());
-    m_isLiveStream = !known;
-    m_isNetFile = known;
-    info.FileName = url;
-    m_decoderName = (known || m_isLiveStream) ? (m_streamKind == skWMA ? kBassWmaLibrary : kBassLibrary) : "";
+    m_streamKind = kind;
+    return true;
+}
+
+DWORD TVAVIVerovu::CreateFileChannel(OpenRequest& request, TStreamKind& kind) {
+    const DWORD flags = m_singleChannelRequested ? 0 : BASS_STREAM_DECODE;
+    const char* name = request.name.c_str();
+    if (request.ext == ".CDA") {
+        kind = skCD;
+        return m_resources.CDReady() ? BassCD.BASS_CD_StreamCreateFile(name, flags) : 0;
+    }
+    if (request.ext.size() >= 3 && ExtInPatterns(request.ext, kModulePatterns)) {
+        kind = skMusic;
+        const DWORD channel = Bass.BASS_MusicLoad(FALSE, name, 0, 0, kMusicFlags | flags, 0);
+        if (channel)
+            request.info.Duration = BytesToMs(channel, Bass.BASS_ChannelGetLength(channel, BASS_POS_BYTE));
+        return channel;
+    }
+    const DWORD channel = Bass.BASS_StreamCreateFile(FALSE, name, 0, 0, flags);
+    BASS_CHANNELINFO ci{};
+    kind = channel && Bass.BASS_ChannelGetInfo(channel, &ci) && isWmaChannelType(ci.ctype) ? skWMA : skStream;
+    return channel;
+}
+
+void TVAVIVerovu::TakeChannelInfo(TStreamInfo& info) {
+    m_channelInfo = BASS_CHANNELINFO{};
+    Bass.BASS_ChannelGetInfo(m_decodeChannel, &m_channelInfo);
+    m_channelInfo.filename = nullptr;  // owned by the channel; not kept
+    info.SampleRate = m_channelInfo.freq;
+    info.Channels = uint16_t(m_channelInfo.chans);
+    info.Format = m_channelInfo.ctype;
+}
+
+bool TVAVIVerovu::AcceptFileChannel(const OpenRequest& request) {
+    const TStreamInfo& info = request.info;
+    const bool is32Bit = info.BitsPerSample == 32;
+    if (is32Bit || (info.BitsPerSample == 16 && (m_channelInfo.flags & BASS_SAMPLE_8BITS))) {
+        FreeDecodeChannel();
+        m_streamKind = skNone;
+        ShowError(is32Bit ? "TVAVIVerovu does not support 32-bit sources."
+                          : "Sound card does not support 16-bit sources.");
+        return false;
+    }
+    m_decoderName.clear();
+    if (ExtInPatterns(qtext::asciiLower(request.ext), NativeFileExts())) {
+        m_decoderName = m_streamKind == skCD    ? kBassCDLibrary
+                        : m_streamKind == skWMA ? kBassWmaLibrary
+                                                : kBassLibrary;
+    }
     return true;
 }
 
@@ -348,6 +341,10 @@ void TVAVIVerovu::Play() {
             ResumePlayback();
             return;
         case plmStopped: {
+            if (m_isLiveStream) {
+                PlayAgain();  // a live stream has no start to go back to: it is opened afresh
+                return;
+            }
             const uint32_t generation = m_openGeneration;
             SetPosition(0);
             if (generation != m_openGeneration || m_mode != plmStopped) return;
@@ -366,15 +363,26 @@ void TVAVIVerovu::Play() {
     ZeroBands();
     if (m_outputChannel && !m_singleChannel) CloseFedOutput();  // left over from a failed start
     m_outputChannel = 0;
+    // The end sync goes on before the output or its feeder can read the stream: a
+    // stream shorter than the start of the output would otherwise end unseen.
+    const HSYNC endSync =
+        Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync, m_messageWindow.Handle());
+    auto dropEndSync = [&] {
+        if (endSync) Bass.BASS_ChannelRemoveSync(m_decodeChannel, endSync);
+    };
     const DWORD channels = m_streamInfo.Channels;
     if (m_singleChannel) {
         m_outputChannel = m_decodeChannel;
     } else {
-        // Live network streams wait for their buffer here once the network unit exists.
+        if (NeedsPrebuffer() && !WaitForPrebuffer(m_decodeChannel)) {
+            if (m_decodeChannel && m_mode == plmReady) m_decoderName.clear();
+            return;
+        }
         const DWORD bits = (m_channelInfo.flags & BASS_SAMPLE_8BITS) ? 8 : 16;
         m_outputChannel = OpenFedOutput(m_decodeChannel, m_decodeChannel, m_channelInfo.freq, channels, bits,
                                         m_isLiveStream);
         if (!m_outputChannel) {
+            dropEndSync();
             ShowError("Could not open the channel for play.");
             m_decoderName.clear();
             return;
@@ -382,12 +390,18 @@ void TVAVIVerovu::Play() {
     }
     SetHostChannels(m_streamKind, m_decodeChannel, m_outputChannel);
     m_droppedOutputBytes = 0;
-    if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) return;
-    Bass.BASS_ChannelSetSync(m_decodeChannel, BASS_SYNC_END, 0, &CALLBACK_EndSync, m_messageWindow);
+    if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) {
+        dropEndSync();  // a later start sets its own
+        return;
+    }
     SetPlayerMode(plmPlaying);
 }
 
 void TVAVIVerovu::PlayAgain() {
+    if (m_isLiveStream) {
+        ReopenLiveStream();
+        return;
+    }
     ZeroBands();
     RestartOutput();
     if (Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) SetPlayerMode(plmPlaying);
@@ -415,6 +429,10 @@ void TVAVIVerovu::PausePlayback() {
 
 void TVAVIVerovu::ResumePlayback() {
     if (m_mode != plmPaused) return;
+    if (m_isLiveStream) {
+        ReopenLiveStream();  // a live stream cannot go back: it starts afresh, faded in
+        return;
+    }
     bool muted = false;
     if (!m_muted) {
         SetMuted(true, 0);
@@ -423,7 +441,6 @@ void TVAVIVerovu::ResumePlayback() {
     const uint32_t position = Position();
     SetPosition(position > kResumeRewindMs ? position - kResumeRewindMs : 0);
     if (m_mode != plmPaused) return;
-    // Live network streams reopen here once the network unit exists.
     ZeroBands();
     RestartOutput();
     if (!m_singleChannel) {
@@ -537,13 +554,13 @@ void TVAVIVerovu::SetGlobalVolumes(DWORD value) {
 }
 
 void TVAVIVerovu::SetVolume(uint32_t value) {
-    if (!m_bassReady) return;
+    if (!m_resources.BASSReady()) return;
     m_volume = std::min<uint32_t>(value, 255);
     if (!m_muted) SetGlobalVolumes(m_volume * kVolumeScale);
 }
 
 void TVAVIVerovu::SetMuted(bool mute, uint32_t fadeTimeMs) {
-    if (!m_bassReady || m_fading || mute == m_muted) return;
+    if (!m_resources.BASSReady() || m_fading || mute == m_muted) return;
     fadeTimeMs = std::min(fadeTimeMs, kMaxFadeMs);
     m_muted = mute;
     const bool fade = m_outputChannel != 0 && fadeTimeMs >= kMinFadeMs;
@@ -614,7 +631,7 @@ void TVAVIVerovu::RestoreVolume() {
 }
 
 void TVAVIVerovu::SetSingleChannel(bool value) {
-    if (!value && !m_bufferReady) {
+    if (!value && !m_resources.BufferReady()) {
         ShowError("Cannot support dual channel mode. (Failed to get buffer)");
         return;
     }
@@ -652,10 +669,10 @@ bool TVAVIVerovu::GetStreamInfo(const std::string& name, TStreamInfo& info) {
 
 TStreamInfoContext TVAVIVerovu::InfoContext() const {
     TStreamInfoContext context;
-    context.BASSReady = m_bassReady;
-    context.CDReady = m_cdReady;
-    context.WMAReady = m_wmaReady;
-    context.CDDrives = m_cdDrives;
+    context.BASSReady = m_resources.BASSReady();
+    context.CDReady = m_resources.CDReady();
+    context.WMAReady = m_resources.WMAReady();
+    context.CDDrives = m_resources.CDDrives();
     return context;
 }
 
@@ -672,20 +689,26 @@ std::string TVAVIVerovu::NativeFileExts() const { return ::NativeFileExts(InfoCo
 void TVAVIVerovu::ZeroBands() { m_bandOut.fill(0); }
 
 void TVAVIVerovu::EnableSpectrumTimer(bool enable) {
-    if (!m_messageWindow || enable == m_spectrumTimerOn) return;
+    const HWND window = m_messageWindow.Handle();
+    if (!window || enable == m_spectrumTimerOn) return;
     m_spectrumTimerOn = enable;
     if (enable)
-        SetTimer(m_messageWindow, kSpectrumTimerId, kSpectrumIntervalMs, nullptr);
+        SetTimer(window, kSpectrumTimerId, kSpectrumIntervalMs, nullptr);
     else
-        KillTimer(m_messageWindow, kSpectrumTimerId);
+        KillTimer(window, kSpectrumTimerId);
 }
 
 void TVAVIVerovu::UpdateBands(const float* fft, bool ok) {
+    if (!ok) {
+        // No spectrum from the output: there is nothing to show, not a quiet moment.
+        ZeroBands();
+        return;
+    }
     int bin = 1;
     for (int band = 0; band < 25; ++band) {
         float peak = 0;
         for (; bin <= kBandUpperBin[band]; ++bin)
-            if (ok && fft[bin] > peak) peak = fft[bin];
+            if (fft[bin] > peak) peak = fft[bin];
         const double scaled = std::round((1.0 + 0.15 * band) * double(peak) * 80.0);
         const uint16_t fresh = uint16_t(std::min(scaled, 65535.0));
         uint16_t& level = m_bandOut[size_t(band)];
@@ -707,7 +730,7 @@ void TVAVIVerovu::SpectrumTimerTick() {
     float fft[256];
     const bool ok = Bass.BASS_ChannelGetData(m_outputChannel, fft, BASS_DATA_FFT512) != DWORD(-1);
     UpdateBands(fft, ok);
-    PostMessage(m_messageWindow, WM_SPECTRUM_READY, 0, 0);
+    PostMessage(m_messageWindow.Handle(), WM_SPECTRUM_READY, 0, 0);
     EnableSpectrumTimer(true);
 }
 
@@ -738,6 +761,12 @@ LRESULT TVAVIVerovu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SLIDE_DONE:
             if (m_fading) OnSlideDone(uint32_t(wParam));
             return 0;
+        case WM_META_TITLE:
+            OnMetaTitle();
+            return 0;
+        case WM_DOWNLOAD_DONE:
+            OnDownloadDone(DWORD(wParam));
+            return 0;
         case WM_QUERYENDSESSION:
             EnableSpectrumTimer(false);
             return 1;
@@ -766,7 +795,7 @@ LRESULT TVAVIVerovu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
-    return DefWindowProc(m_messageWindow, msg, wParam, lParam);
+    return DefWindowProc(m_messageWindow.Handle(), msg, wParam, lParam);
 }
 
 void TVAVIVerovu::OnStreamEnd(DWORD channel) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/EngineResources.h"
 #include "engine/types/PlayerTypes.h"
 #include "engine/types/StreamInfo.h"
 #include "engine/StreamInfoReader.h"
@@ -90,18 +91,18 @@ class TVAVIVerovu {
     const std::string& DecoderName() const { return m_decoderName; }
     const std::string& Version() const { return m_version; }
     const std::string& BASSDLLVer() const { return m_bassDllVer; }
-    bool BASSReady() const { return m_bassReady; }
-    bool BufferReady() const { return m_bufferReady; }
-    bool WMAReady() const { return m_wmaReady; }
-    bool CDReady() const { return m_cdReady; }
-    bool MIDIReady() const { return m_midiReady; }
-    bool MixerReady() const { return m_mixerReady; }
+    bool BASSReady() const { return m_resources.BASSReady(); }
+    bool BufferReady() const { return m_resources.BufferReady(); }
+    bool WMAReady() const { return m_resources.WMAReady(); }
+    bool CDReady() const { return m_resources.CDReady(); }
+    bool MIDIReady() const { return m_resources.MIDIReady(); }
+    bool MixerReady() const { return m_resources.MixerReady(); }
     bool DX8EffectReady() const { return m_dx8EffectReady; }
-    const std::vector<std::string>& CDDrives() const { return m_cdDrives; }
+    const std::vector<std::string>& CDDrives() const { return m_resources.CDDrives(); }
     const TBandOut& BandOut() const { return m_bandOut; }
     DWORD DecodeChannel() const { return m_decodeChannel; }
     DWORD OutputChannel() const { return m_outputChannel; }
-    HWND MessageWindow() const { return m_messageWindow; }
+    HWND MessageWindow() const { return m_messageWindow.Handle(); }
     UINT SendingDataMessage() const { return m_sendingDataMessage; }
 
     // Errors: a modal box through the message-box presenter, translated through the
@@ -128,17 +129,62 @@ class TVAVIVerovu {
   private:
     // User data of the slide sync: the message window and the slide's direction.
     struct SlideRecord;
+    // User data of the metadata sync: the message window, the stream kind and
+    // the titles on their way to the message window (URLStream.cpp).
+    struct MetaRecord;
+    struct OpenRequest;
 
-    void Construct(int device);
+    // The hidden window through which other threads reach the engine. Going, it puts
+    // back the window procedure it was created with (a plug-in may have replaced it)
+    // and is destroyed.
+    class TMessageWindow {
+      public:
+        TMessageWindow() = default;
+        ~TMessageWindow();
+        TMessageWindow(const TMessageWindow&) = delete;
+        TMessageWindow& operator=(const TMessageWindow&) = delete;
+        void Create(TVAVIVerovu* engine);
+        HWND Handle() const { return m_handle; }
+
+      private:
+        HWND m_handle = nullptr;
+        WNDPROC m_proc = nullptr;
+    };
+
+    // Construction steps, in their order; each later one runs only when the audio
+    // library started.
+    bool StartAudioLibrary(int device);  // library, version, options, device, volumes
+    void StartPluginHost();
+    void LoadAddOns();
+
+    // Open's steps, in their order.
+    bool InspectForOpen(OpenRequest& request);  // read and check the information
+    bool OpenFile(OpenRequest& request);        // the new channel replaces the old stream
+    DWORD CreateFileChannel(OpenRequest& request, TStreamKind& kind);
+    void TakeChannelInfo(TStreamInfo& info);
+    bool AcceptFileChannel(const OpenRequest& request);  // refuses sample sizes; names the decoder
+
     static LRESULT MessageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static void CALLBACK_SlideSync(HSYNC sync, DWORD channel, DWORD data, void* user);
+    static void CALLBACK_MetaSync(HSYNC sync, DWORD channel, DWORD data, void* user);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnStreamEnd(DWORD channel);
     void OnSlideDone(uint32_t direction);
     void SpectrumTimerTick();
     void EnableSpectrumTimer(bool enable);
 
+    // Network streams (URLStream.cpp).
     bool OpenURLStream(const std::string& url, const std::string& ext, TStreamInfo& info);
+    void ReadLiveStreamInfo(TStreamInfo& info);
+    void ReadNetFileInfo(const std::string& url, const std::string& ext, TStreamInfo& info);
+    // Waits (processing messages) until a live stream's buffer is filled; false
+    // after an error (reported) or when the stream changed meanwhile.
+    bool WaitForPrebuffer(DWORD channel);
+    bool NeedsPrebuffer() const;
+    void OnMetaTitle();
+    void OnDownloadDone(DWORD channel);
+    // Closes and opens the live stream again, then plays it (resume, replay).
+    void ReopenLiveStream();
     void SetPlayerMode(TPlayerMode mode);
     void PausePlayback();
     void ResumePlayback();
@@ -155,23 +201,25 @@ class TVAVIVerovu {
     void FreeDecodeChannel();
     TStreamInfoContext InfoContext() const;
 
+    // What the engine owns beside its state. Members are destroyed bottom-up, so
+    // this list, read from the bottom, is the order of teardown (after the destructor
+    // has stopped the open stream): the information reader, the libraries and the
+    // plug-in host, the translation table, the message window, and last the slide
+    // and metadata records, which library threads may read until the library is gone.
+    std::unique_ptr<SlideRecord> m_slideRecord;
+    std::unique_ptr<MetaRecord> m_metaRecord;
+    TMessageWindow m_messageWindow;
+    TTranslationTable m_translation;
+    TEngineResources m_resources;
+    std::unique_ptr<TStreamInfoReader> m_infoReader;
+
     // Construction results and configuration.
     std::string m_version = "2.10.0";
     std::string m_bassDllVer;
     HWND m_owner = nullptr;
-    HWND m_messageWindow = nullptr;
-    WNDPROC m_messageWindowProc = nullptr;
     UINT m_sendingDataMessage = 0;
     bool m_spectrumTimerOn = false;
-    bool m_bassReady = false;
-    bool m_bufferReady = false;
-    bool m_wmaReady = false;
-    bool m_cdReady = false;
-    bool m_midiReady = false;
-    bool m_mixerReady = false;
     bool m_dx8EffectReady = false;
-    std::vector<std::string> m_cdDrives;
-    std::unique_ptr<TStreamInfoReader> m_infoReader;
 
     // Player state.
     TPlayerMode m_mode = plmStandby;
@@ -199,8 +247,5 @@ class TVAVIVerovu {
     // Bumped whenever the open stream changes; a wait that finds it changed gives up.
     uint32_t m_openGeneration = 0;
     bool m_endPending = false;  // the end of the open stream is being drained
-    std::unique_ptr<SlideRecord> m_slideRecord;
-
-    TTranslationTable m_translation;
     bool m_translationRead = false;
 };

@@ -16,6 +16,13 @@ namespace {
 constexpr uint32_t kMemoryMaxFrameData = 500;
 constexpr uint64_t kHeaderSize = 10;
 constexpr uint64_t kFooterSize = 10;
+// An unsynchronised ID3v2.2/2.3 tag is undone as a whole in memory. Text frames
+// come before cover pictures in the tags we meet; a tag larger than this is read
+// up to here, so a damaged size cannot make us allocate hundreds of megabytes.
+constexpr uint64_t kMaxUnsyncTagBytes = 16u << 20;
+// Header flag 0x80 (ID3v2.3 §3.1, ID3v2.4 §3.1) and ID3v2.4 frame flag 0x02 (§4.1.2).
+constexpr uint8_t kTagUnsync = 0x80;
+constexpr uint8_t kFrameUnsync = 0x02;
 
 // The frames that are read, with their ID3v2.3/2.4 and ID3v2.2 IDs.
 enum Slot {
@@ -118,10 +125,38 @@ bool unreadable(uint8_t version, uint8_t formatFlags) {
     return false;
 }
 
+// Undoes unsynchronisation (ID3v2.4 §6.1): every 0xFF 0x00 pair loses its 0x00.
+std::string resynchronised(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out += bytes[i];
+        if (static_cast<unsigned char>(bytes[i]) == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == '\0') ++i;
+    }
+    return out;
+}
+
+std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, const Header& header, uint32_t cap);
+
+// An ID3v2.2/2.3 tag unsynchronised as a whole (frame headers and sizes included):
+// its frames are read from the tag undone in memory.
+std::array<std::optional<Frame>, kSlotCount> readUnsyncTag(ByteSource& source, const Header& header,
+                                                           uint32_t cap) {
+    const uint64_t end = std::min({header.size, source.size(), kMaxUnsyncTagBytes});
+    const std::string raw = source.readString(0, static_cast<std::size_t>(end));
+    const std::string tag = raw.substr(0, kHeaderSize) + resynchronised(std::string_view(raw).substr(kHeaderSize));
+    MemorySource undone(tag);
+    Header plain = header;
+    plain.flags = static_cast<uint8_t>(header.flags & ~kTagUnsync);
+    plain.size = tag.size();
+    return readFrames(undone, plain, cap);
+}
+
 // Reads the frames of the table (a later frame with the same ID replaces an
 // earlier one), each cut to `cap` bytes and to the end of the tag.
 std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, const Header& header,
                                                         uint32_t cap) {
+    if (header.version < 4 && (header.flags & kTagUnsync)) return readUnsyncTag(source, header, cap);
     std::array<std::optional<Frame>, kSlotCount> frames;
     const bool v22 = header.version == 2;
     const uint64_t headerSize = v22 ? 6 : 10;
@@ -152,6 +187,9 @@ std::array<std::optional<Frame>, kSlotCount> readFrames(ByteSource& source, cons
             source.readString(dataPos, static_cast<std::size_t>(std::min<uint64_t>({frameSize, cap, inTag})));
         // ID3v2.4 §4.1.2 flag 0x01: a 4-byte data length precedes the data.
         if (header.version == 4 && (formatFlags & 0x01)) data.erase(0, std::min<std::size_t>(4, data.size()));
+        // ID3v2.4 unsynchronises frame by frame; the header flag marks every frame.
+        if (header.version == 4 && ((formatFlags & kFrameUnsync) || (header.flags & kTagUnsync)))
+            data = resynchronised(data);
         Frame frame;
         if (!data.empty()) {
             frame.encoding = static_cast<uint8_t>(data[0]);

@@ -56,26 +56,24 @@ uint64_t readNumber(const char* text) {
     return value ? static_cast<uint64_t>(*value) : 0;
 }
 
+// The file position of the attribute called `name`, kItemAttributeCount for
+// none. Attributes written by the program come in file order, so the one at
+// `ordinal` is checked first and the others only when the order differs.
+std::size_t attributePosition(const char* name, std::size_t ordinal) {
+    if (ordinal < kItemAttributeCount && std::strcmp(name, kStreamInfoFileOrder[ordinal]->attribute) == 0)
+        return ordinal;
+    for (std::size_t i = 0; i < kItemAttributeCount; ++i) {
+        if (std::strcmp(name, kStreamInfoFileOrder[i]->attribute) == 0) return i;
+    }
+    return kItemAttributeCount;
+}
+
 void readItemAttributes(pugi::xml_node node, TStreamInfo& info) {
-    // Attributes written by the program come in file order; check the
-    // expected name first and search only when the order differs. The first
-    // attribute of a name wins.
+    // The first attribute of a name wins.
     bool seen[kItemAttributeCount] = {};
     std::size_t ordinal = 0;
     for (pugi::xml_attribute attr = node.first_attribute(); attr; attr = attr.next_attribute(), ++ordinal) {
-        const char* name = attr.name();
-        std::size_t which = kItemAttributeCount;
-        if (ordinal < kItemAttributeCount &&
-            std::strcmp(name, kStreamInfoFileOrder[ordinal]->attribute) == 0) {
-            which = ordinal;
-        } else {
-            for (std::size_t i = 0; i < kItemAttributeCount; ++i) {
-                if (std::strcmp(name, kStreamInfoFileOrder[i]->attribute) == 0) {
-                    which = i;
-                    break;
-                }
-            }
-        }
+        const std::size_t which = attributePosition(attr.name(), ordinal);
         if (which == kItemAttributeCount || seen[which]) continue;
         seen[which] = true;
         const TStreamInfoField& field = *kStreamInfoFileOrder[which];
@@ -89,6 +87,26 @@ void readItemAttributes(pugi::xml_node node, TStreamInfo& info) {
     for (std::size_t i = 0; i < kItemAttributeCount; ++i) {
         if (!seen[i] && !kStreamInfoFileOrder[i]->isText()) kStreamInfoFileOrder[i]->setNumber(info, 0);
     }
+}
+
+void writeItemAttributes(pugi::xml_node item, const TStreamInfo& info) {
+    for (const TStreamInfoField* field : kStreamInfoFileOrder) {
+        pugi::xml_attribute attr = item.append_attribute(field->attribute);
+        if (field->isText()) {
+            attr.set_value(field->text(info).c_str());
+        } else {
+            attr.set_value(field->number(info));
+        }
+    }
+}
+
+// The bytes of the record's strings, before escaping.
+std::size_t textBytes(const TStreamInfo& info) {
+    std::size_t bytes = 0;
+    for (const TStreamInfoField& field : kStreamInfoFields) {
+        if (field.isText()) bytes += field.text(info).size();
+    }
+    return bytes;
 }
 
 // The child elements named prefix + n for first <= n <= last, found in one
@@ -305,17 +323,8 @@ std::string TPlayListModel::PlaylistsText() const {
         group.append_attribute("caption").set_value(list.Name.c_str());
         group.append_attribute("count").set_value(static_cast<unsigned long long>(list.Items.size()));
         for (std::size_t k = 0; k < list.Items.size(); ++k) {
-            const TStreamInfo& s = list.Items[k].StreamInfo;
             std::snprintf(name, sizeof name, "item%zu", k);
-            pugi::xml_node item = group.append_child(name);
-            for (const TStreamInfoField* field : kStreamInfoFileOrder) {
-                pugi::xml_attribute attr = item.append_attribute(field->attribute);
-                if (field->isText()) {
-                    attr.set_value(field->text(s).c_str());
-                } else {
-                    attr.set_value(field->number(s));
-                }
-            }
+            writeItemAttributes(group.append_child(name), list.Items[k].StreamInfo);
         }
     }
     // The same text as qxml::Document::toText, written straight into one
@@ -331,10 +340,7 @@ std::string TPlayListModel::PlaylistsText() const {
     for (const auto& list : m_lists) {
         estimate += 64 + list->Name.size();
         for (const TMediaInf& m : list->Items) {
-            estimate += 320;
-            for (const TStreamInfoField& field : kStreamInfoFields) {
-                if (field.isText()) estimate += field.text(m.StreamInfo).size();
-            }
+            estimate += 320 + textBytes(m.StreamInfo);
         }
     }
     writer.out.reserve(estimate + estimate / 8);  // room for escapes

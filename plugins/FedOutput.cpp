@@ -288,7 +288,11 @@ HSTREAM TFedOutput::open(DWORD source, DWORD origin, DWORD rate, DWORD channels,
     }
     s.source = source;
     s.origin = origin;
-    m_ring.clear();
+    // Neither reader nor writer runs yet: the ring is free at once.
+    if (m_ring.acquire(TOutputRing::kReset, TOutputRing::Wait::Sleep, TOutputRing::kUnbounded)) {
+        m_ring.clear();
+        m_ring.releaseSide(TOutputRing::kReset);
+    }
     m_ring.generation.fetch_add(1);
     m_ring.inputEnded = false;
     m_ring.prebuffering = true;
@@ -323,7 +327,8 @@ void TFedOutput::close() {
 void TFedOutput::reset() {
     // The reader and the writer hold the ring only for a copy, so this wait is short;
     // it has no limit because a reset must happen.
-    m_ring.acquire(TOutputRing::kReset, TOutputRing::Wait::ProcessMessages, TOutputRing::kUnbounded);
+    if (!m_ring.acquire(TOutputRing::kReset, TOutputRing::Wait::ProcessMessages, TOutputRing::kUnbounded))
+        return;
     // A block the feeder is reading now started before this point: the new generation
     // makes the feeder drop it instead of storing it.
     m_ring.generation.fetch_add(1);

@@ -10,6 +10,9 @@
 //
 // The buffer is replaced (allocate, fitToBlock, release) only while neither reader
 // nor writer runs: before the fed stream is created or after it and the feeder ended.
+//
+// To clang's thread-safety analysis the ring is a capability: acquire takes it,
+// releaseSide lets it go, and the copies require it.
 #pragma once
 
 #include <atomic>
@@ -17,7 +20,9 @@
 #include <cstdint>
 #include <memory>
 
-class TOutputRing {
+#include "platform/threads/ThreadSafety.h"
+
+class QUILLET_CAPABILITY("ring") TOutputRing {
   public:
     static constexpr uint32_t kInitialSize = 88200;
 
@@ -58,17 +63,17 @@ class TOutputRing {
     // Takes the ring for `side` when nobody holds it. Between attempts the caller
     // yields a few times and then waits in steps of kBusyWaitStep, at most maxWaits
     // steps (kUnbounded: until it gets the ring). False when it gave up.
-    bool acquire(Side side, Wait wait, unsigned maxWaits);
-    void releaseSide(Side side);
+    bool acquire(Side side, Wait wait, unsigned maxWaits) QUILLET_TRY_ACQUIRE(true);
+    void releaseSide(Side side) QUILLET_RELEASE();
     bool busy(Side side) const { return (m_busy.load() & side) != 0; }
 
     // Holder only. write: n must be below freeSpace(); the bytes are copied at the
     // write position, wrapping at the end. read: copies min(n, usedSpace()) bytes
     // from the read position and returns the count.
-    void write(const uint8_t* data, uint32_t n);
-    uint32_t read(uint8_t* out, uint32_t n);
+    void write(const uint8_t* data, uint32_t n) QUILLET_REQUIRES(this);
+    uint32_t read(uint8_t* out, uint32_t n) QUILLET_REQUIRES(this);
     // Holder only: positions 0.
-    void clear();
+    void clear() QUILLET_REQUIRES(this);
 
     // Flags shared between the threads of the fed output.
     std::atomic<bool> prebuffering{false};

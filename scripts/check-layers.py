@@ -21,16 +21,18 @@ import sys
 # The layers, lowest first: (folder, the layers it may include directly).
 # The one place that says which layer may use which.
 LAYERS = [
+    ("platform/log", []),
+    ("platform/threads", []),
     ("platform/text", []),
     ("platform/xml", ["platform/text"]),
     ("platform/zip", ["platform/text"]),
-    ("platform/win", ["platform/text"]),
-    ("platform/audio", []),
+    ("platform/win", ["platform/text", "platform/threads"]),
+    ("platform/audio", ["platform/log", "platform/threads"]),
     ("platform/desktop", ["platform/win"]),
     ("platform/hook", ["platform/desktop"]),
     ("mediainfo", ["platform/text"]),
     ("engine/types", []),
-    ("engine/bass", ["platform/audio"]),
+    ("engine/bass", ["platform/audio", "platform/log"]),
     ("plugins", ["engine/types", "engine/bass", "platform/win"]),
     ("engine", ["plugins", "mediainfo"]),
     ("playlist", ["engine", "platform/xml"]),

@@ -53,6 +53,18 @@ void addNumber(std::string& out, const char* key, unsigned long value) {
 
 }  // namespace
 
+std::string hexBytes(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        out += kDigits[u >> 4];
+        out += kDigits[u & 0x0f];
+    }
+    return out;
+}
+
 std::string streamInfoJson(std::string_view path, bool ok, const TStreamInfo& info) {
     std::string out = "{\"path\":" + jsonString(path);
     out += ok ? ",\"ok\":true" : ",\"ok\":false";
@@ -63,6 +75,9 @@ std::string streamInfoJson(std::string_view path, bool ok, const TStreamInfo& in
             addNumber(out, field.name, field.number(info));
         }
     }
+    // "path" is shown text; a name that is not UTF-8 changes in it, so the exact
+    // bytes go last, for callers that match the line to their file.
+    addString(out, "path_bytes", hexBytes(path));
     out += '}';
     return out;
 }

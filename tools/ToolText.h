@@ -18,8 +18,12 @@ namespace quillet::tools {
 // characters (below U+0020, and U+007F) as \b \f \n \r \t or \u00XX.
 std::string jsonString(std::string_view text);
 
+// The bytes as lowercase hexadecimal digits, two per byte.
+std::string hexBytes(std::string_view bytes);
+
 // One JSON object on one line (no line break at the end), keys in this order:
-// path, ok, then every field under its name in kStreamInfoFields' order.
+// path, ok, then every field under its name in kStreamInfoFields' order, then
+// path_bytes (the path's exact bytes, hexBytes).
 std::string streamInfoJson(std::string_view path, bool ok, const TStreamInfo& info);
 
 // The text on one line: every line break (a CR LF pair, a lone LF or a lone CR)

@@ -268,6 +268,10 @@ int PlayTool::run(int signalFd) {
         onModeChange(oldMode, newMode);
     };
     m_engine->OnPlayEnd = [this](TVAVIVerovu*) { onPlayEnd(); };
+    m_engine->OnGetMeta = [this](TVAVIVerovu*, const std::string& title) {
+        m_out.line("title " + quillet::tools::oneLine(title));
+    };
+    m_engine->OnDownloaded = [this](TVAVIVerovu*, uint32_t ms) { m_out.line("downloaded " + std::to_string(ms)); };
 
     quillet::tools::LineReader reader(
         STDIN_FILENO, signalFd, [this](std::string line) { enqueue(std::move(line)); },
@@ -290,6 +294,8 @@ int PlayTool::run(int signalFd) {
     KillTimer(m_window, kPositionTimer);
     m_engine->OnModeChange = nullptr;
     m_engine->OnPlayEnd = nullptr;
+    m_engine->OnGetMeta = nullptr;
+    m_engine->OnDownloaded = nullptr;
     m_engine.reset();
     DestroyWindow(m_window);
     UnregisterClass(wc.lpszClassName, nullptr);

@@ -5,9 +5,14 @@
 
 #include <climits>
 
+#include "platform/log/Log.h"
+
+// The binding mirrors libraries loaded once per process: one table each.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 TBassFunctions Bass;
 TBassCDFunctions BassCD;
 TBassMixFunctions BassMix;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 namespace {
 
@@ -16,7 +21,11 @@ struct Entry {
     void** slot;
 };
 
-#define ENTRY(table, fn) Entry{#fn, reinterpret_cast<void**>(&table.fn)}
+void logLoadFailure(const std::string& why) {
+    quillet::log::write("binding", "library not loaded: " + why);
+}
+
+#define ENTRY(table, fn) Entry{#fn, reinterpret_cast<void**>(&(table).fn)}
 
 // One loaded library: its dlopen handle and the slots its entry points fill.
 class Binding {
@@ -28,10 +37,14 @@ class Binding {
         if (m_handle) return true;
         if (path.empty()) return false;
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return false;
+        if (!handle) {
+            logLoadFailure(dlerror());
+            return false;
+        }
         for (size_t i = 0; i < m_count; ++i) {
             void* fn = dlsym(handle, m_entries[i].name);
             if (!fn) {
+                logLoadFailure(path + " lacks " + m_entries[i].name);
                 clear();
                 dlclose(handle);
                 return false;
@@ -83,10 +96,13 @@ const Entry kCDEntries[] = {
 };
 const Entry kMixEntries[] = {ENTRY(BassMix, BASS_Mixer_GetVersion)};
 
+// The libraries' handles, one per process like the tables they fill.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 Binding g_bass(kBassEntries);
 Binding g_cd(kCDEntries);
 Binding g_mix(kMixEntries);
 void* g_midi = nullptr;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 }  // namespace
 
@@ -113,7 +129,9 @@ bool Load_BASSCDDLL(const std::string& path) { return g_cd.load(path); }
 void Unload_BASSCDDLL() { g_cd.unload(); }
 
 bool Load_BASSMIDIDLL(const std::string& path) {
-    if (!g_midi && !path.empty()) g_midi = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (g_midi || path.empty()) return g_midi != nullptr;
+    g_midi = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!g_midi) logLoadFailure(dlerror());
     return g_midi != nullptr;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "platform/audio/bass.h"
+#include "platform/audio/basscd.h"
+#include "platform/audio/bassmix.h"
 
 // Resolved entry points of the core library (libbass.so).
 struct TBassFunctions {
@@ -47,22 +49,6 @@ struct TBassFunctions {
 };
 
 // The CD add-on (libbasscd.so): the drive list, track lengths and track streams.
-struct BASS_CD_INFO {
-    const char* vendor;
-    const char* product;
-    const char* rev;
-    int letter;  // drive letter as a number, 0 = 'A'
-    DWORD rwflags;
-    BOOL canopen;
-    BOOL canlock;
-    DWORD maxspeed;
-    DWORD cache;
-    BOOL cdtext;
-};
-typedef BOOL (*BASS_CD_GetInfo_t)(DWORD drive, BASS_CD_INFO* info);
-typedef HSTREAM (*BASS_CD_StreamCreateFile_t)(const char* file, DWORD flags);
-typedef DWORD (*BASS_CD_GetTrackLength_t)(DWORD drive, DWORD track);
-
 struct TBassCDFunctions {
     BASS_CD_GetInfo_t BASS_CD_GetInfo = nullptr;
     BASS_CD_StreamCreateFile_t BASS_CD_StreamCreateFile = nullptr;
@@ -70,7 +56,6 @@ struct TBassCDFunctions {
 };
 
 // The mixer add-on (libbassmix.so): only its version is asked.
-typedef DWORD (*BASS_Mixer_GetVersion_t)(void);
 struct TBassMixFunctions {
     BASS_Mixer_GetVersion_t BASS_Mixer_GetVersion = nullptr;
 };

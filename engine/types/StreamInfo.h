@@ -95,16 +95,21 @@ inline constexpr std::array<TStreamInfoField, 16> kStreamInfoFields = {{
     {"Comment", "comment", 12, &TStreamInfo::Comment},
 }};
 
+static_assert(
+    [] {
+        const std::size_t n = kStreamInfoFields.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (kStreamInfoFields[i].filePosition >= n) return false;
+            for (std::size_t j = i + 1; j < n; ++j)
+                if (kStreamInfoFields[i].filePosition == kStreamInfoFields[j].filePosition) return false;
+        }
+        return true;
+    }(),
+    "every field has a place of its own in the playlist file");
+
 // The fields in the order of the playlist file's attributes.
 inline constexpr std::array<const TStreamInfoField*, kStreamInfoFields.size()> kStreamInfoFileOrder = [] {
     std::array<const TStreamInfoField*, kStreamInfoFields.size()> order{};
     for (const TStreamInfoField& field : kStreamInfoFields) order.at(field.filePosition) = &field;
     return order;
 }();
-static_assert(
-    [] {
-        for (const TStreamInfoField* field : kStreamInfoFileOrder)
-            if (field == nullptr) return false;
-        return true;
-    }(),
-    "every field has a place of its own in the playlist file");

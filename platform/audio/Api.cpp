@@ -1,10 +1,13 @@
 // The exported C entry points. Each one checks its arguments, finds its
 // channel, calls the library and sets the calling thread's error code. No
 // exception leaves the library: a failed allocation is BASS_ERROR_MEM.
+#include <dlfcn.h>
+
 #include <cmath>
 #include <new>
 
 #include "platform/audio/bass.h"
+#include "platform/audio/bass_plugin.h"
 #include "platform/audio/core/Error.h"
 #include "platform/audio/core/Library.h"
 
@@ -83,6 +86,25 @@ BASSDEF(HPLUGIN) BASS_PluginLoad(const char* file, DWORD flags) {
 
 BASSDEF(BOOL) BASS_PluginFree(HPLUGIN handle) {
     return guarded<BOOL>(FALSE, [&] { return result(lib().freePlugin(handle)); });
+}
+
+__attribute__((visibility("default"))) HSTREAM qaudio_stream_create(std::unique_ptr<Decoder>* decoder,
+                                                                    const char* name, DWORD flags,
+                                                                    void* keepAlive) {
+    std::shared_ptr<void> addon;
+    if (keepAlive) addon = std::shared_ptr<void>(keepAlive, [](void* h) { dlclose(h); });
+    if (!decoder || !*decoder) return failHandle(BASS_ERROR_ILLPARAM);
+    return guarded<HSTREAM>(0, [&] {
+        OpenedDecoder opened{std::move(*decoder), 0, std::move(addon)};
+        const bool music = BASS_CTYPE_IS_MUSIC(opened.decoder->channelType());
+        DWORD handle = 0;
+        const int status = lib().createDecoderStream(std::move(opened), name ? name : "", flags, music, handle);
+        return valueOr<HSTREAM>(status, handle, 0);
+    });
+}
+
+__attribute__((visibility("default"))) void qaudio_set_error(int code) {
+    setError(code);
 }
 
 BASSDEF(HSTREAM) BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC proc, void* user) {

@@ -62,6 +62,15 @@ public:
     // are the BASS_StreamCreateFile flags (BASS_STREAM_PRESCAN asks for an
     // exact length even when that means scanning the file).
     virtual std::unique_ptr<Decoder> open(const std::string& path, uint32_t flags) const = 0;
+
+    // Opens a network stream when this factory reads the URL's protocol;
+    // nullptr otherwise. May block while the server answers (call it from the
+    // thread that creates the stream). Formats read only from files keep this.
+    virtual std::unique_ptr<Decoder> openUrl(const std::string& url, uint32_t flags) const {
+        (void)url;
+        (void)flags;
+        return nullptr;
+    }
 };
 
 }  // namespace qaudio

@@ -16,6 +16,10 @@
 // own, such as a CD reader) use host->createStream, which wraps a decoder in a
 // channel exactly as BASS_StreamCreateFile does and returns its handle.
 //
+// An add-on that is not attached with BASS_PluginLoad (the CD add-on: the
+// program binds its own entry points) links against libbass.so and uses the
+// two functions at the end of this file instead.
+//
 // Add-ons are built with the same compiler and standard library as the core:
 // the interface is C++ (Decoder.h).
 #pragma once
@@ -29,7 +33,7 @@
 namespace qaudio {
 
 // Bumped whenever Decoder.h or this structure changes incompatibly.
-constexpr uint32_t kPluginAbiVersion = 1;
+constexpr uint32_t kPluginAbiVersion = 2;
 
 struct PluginHost {
     uint32_t abiVersion;
@@ -47,6 +51,18 @@ struct PluginHost {
 
 extern "C" {
 typedef int (*qaudio_plugin_register_t)(const qaudio::PluginHost* host);
+
+// Exported by libbass.so for add-ons that link against it. Any thread.
+//
+// Wraps an open decoder in a channel as BASS_StreamCreateFile does; takes the
+// decoder (also on failure). `keepAlive` is a dlopen handle that the channel
+// closes after the decoder is destroyed (so the add-on's code stays mapped),
+// or NULL. Returns the handle, or 0 with the error code set.
+HSTREAM qaudio_stream_create(std::unique_ptr<qaudio::Decoder>* decoder, const char* name, DWORD flags,
+                             void* keepAlive);
+// Sets the calling thread's error code (BASS_ErrorGetCode) for an add-on's
+// own entry points.
+void qaudio_set_error(int code);
 }
 
 #define QAUDIO_PLUGIN_ENTRY "qaudio_plugin_register"

@@ -178,8 +178,22 @@ void Desktop::forgetGone() {
             continue;
         }
         win::ForgetForeignWindow(it->first);
-        m_foreignWindows.erase(it->second.window);
         it = m_foreign.erase(it);
+    }
+    // Qt's stand-ins for windows that are gone. One that still holds our window
+    // (not yet given a new one) would take it along, so it waits for a later turn.
+    for (auto it = m_foreignWindows.begin(); it != m_foreignWindows.end();) {
+        QWindow* w = it->second;
+        if (w && m_x->exists(it->first)) {
+            ++it;
+            continue;
+        }
+        if (w && w->findChild<QWindow*>() != nullptr) {
+            ++it;
+            continue;
+        }
+        delete w;
+        it = m_foreignWindows.erase(it);
     }
 }
 

@@ -10,7 +10,8 @@ namespace quillet::win::detail {
 
 namespace {
 
-thread_local DWORD t_error = ERROR_SUCCESS;
+// One per thread, never shared.
+thread_local DWORD t_error = ERROR_SUCCESS;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 DWORD nowTicks() {
     return static_cast<DWORD>(
@@ -30,7 +31,8 @@ struct QueueHolder {
         reg.queues.erase(queue->threadId());
     }
 };
-thread_local QueueHolder t_queue;
+// One per thread, never shared.
+thread_local QueueHolder t_queue;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 }  // namespace
 
@@ -83,7 +85,7 @@ std::shared_ptr<EventLoopIntegration> ThreadQueue::changedLocked() {
 DWORD ThreadQueue::post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<EventLoopIntegration> integration;
     {
-        std::lock_guard lock(m_mutex);
+        quillet::MutexLock lock(m_mutex);
         if (m_closed) return ERROR_INVALID_THREAD_ID;
         if (m_posted.size() >= MESSAGE_QUEUE_LIMIT) return ERROR_NOT_ENOUGH_QUOTA;
         MSG m{hwnd, msg, wParam, lParam, nowTicks(), {0, 0}};
@@ -97,7 +99,7 @@ DWORD ThreadQueue::post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 bool ThreadQueue::enqueueSent(std::shared_ptr<SentMessage> sent) {
     std::shared_ptr<EventLoopIntegration> integration;
     {
-        std::lock_guard lock(m_mutex);
+        quillet::MutexLock lock(m_mutex);
         if (m_closed) return false;
         m_sent.push_back(std::move(sent));
         integration = changedLocked();
@@ -108,7 +110,7 @@ bool ThreadQueue::enqueueSent(std::shared_ptr<SentMessage> sent) {
 
 void ThreadQueue::complete(SentMessage& sent, LRESULT result) {
     ThreadQueue& sender = *sent.sender;
-    std::lock_guard lock(sender.m_mutex);
+    quillet::MutexLock lock(sender.m_mutex);
     sent.result = result;
     sent.done = true;
     ++sender.m_changes;
@@ -120,12 +122,15 @@ void ThreadQueue::deliver(SentMessage& sent) {
     complete(sent, result);
 }
 
+// Sent messages, then posted ones, then the quit, then a due timer: one pass of
+// retrieval, kept in one place so its order is read at a glance.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 ThreadQueue::Took ThreadQueue::take(MSG& out, const MessageFilter& filter, bool remove,
                                     std::uint64_t maxSequence, Clock::time_point dueBy) {
     for (;;) {
         std::shared_ptr<SentMessage> sent;
         {
-            std::lock_guard lock(m_mutex);
+            quillet::MutexLock lock(m_mutex);
             if (!m_sent.empty()) {
                 sent = std::move(m_sent.front());
                 m_sent.pop_front();
@@ -135,7 +140,7 @@ ThreadQueue::Took ThreadQueue::take(MSG& out, const MessageFilter& filter, bool 
         deliver(*sent);
     }
 
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     for (auto it = m_posted.begin(); it != m_posted.end() && it->sequence <= maxSequence;) {
         const MSG& m = it->msg;
         if (m.hwnd != nullptr && !windowAlive(m.hwnd)) {
@@ -168,12 +173,12 @@ ThreadQueue::Took ThreadQueue::take(MSG& out, const MessageFilter& filter, bool 
 }
 
 std::uint64_t ThreadQueue::changes() {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     return m_changes;
 }
 
 void ThreadQueue::waitForChange(std::uint64_t seen) {
-    std::unique_lock lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     while (m_changes == seen) {
         // Timers already due but filtered out by the caller do not end the wait.
         const auto now = Clock::now();
@@ -195,7 +200,7 @@ void ThreadQueue::waitForReply(SentMessage& sent) {
 
 bool ThreadQueue::waitForReply(SentMessage& sent, Clock::time_point deadline) {
     ++waitDepth;
-    std::unique_lock lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     while (!sent.done) {
         if (!m_sent.empty()) {
             // Somebody sends to us while we wait: handle it, or two threads sending to
@@ -218,14 +223,14 @@ bool ThreadQueue::waitForReply(SentMessage& sent, Clock::time_point deadline) {
 }
 
 std::uint64_t ThreadQueue::lastSequence() {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     return m_sequence;
 }
 
 void ThreadQueue::postQuit(int exitCode) {
     std::shared_ptr<EventLoopIntegration> integration;
     {
-        std::lock_guard lock(m_mutex);
+        quillet::MutexLock lock(m_mutex);
         m_quitPending = true;
         m_quitCode = exitCode;
         integration = changedLocked();
@@ -236,7 +241,7 @@ void ThreadQueue::postQuit(int exitCode) {
 void ThreadQueue::rememberQuit(int exitCode) {
     std::shared_ptr<EventLoopIntegration> integration;
     {
-        std::lock_guard lock(m_mutex);
+        quillet::MutexLock lock(m_mutex);
         m_quitRemembered = true;
         m_rememberedCode = exitCode;
         integration = changedLocked();
@@ -245,13 +250,13 @@ void ThreadQueue::rememberQuit(int exitCode) {
 }
 
 std::optional<int> ThreadQueue::rememberedQuit() {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     if (!m_quitRemembered) return std::nullopt;
     return m_rememberedCode;
 }
 
 std::optional<int> ThreadQueue::takeRememberedQuit() {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     if (!m_quitRemembered) return std::nullopt;
     m_quitRemembered = false;
     return m_rememberedCode;
@@ -261,7 +266,7 @@ UINT_PTR ThreadQueue::setTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC 
     const auto interval = std::chrono::milliseconds(std::max<UINT>(elapseMs, USER_TIMER_MINIMUM));
     std::shared_ptr<EventLoopIntegration> integration;
     {
-        std::lock_guard lock(m_mutex);
+        quillet::MutexLock lock(m_mutex);
         auto it = std::find_if(m_timers.begin(), m_timers.end(),
                                [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
         if (it == m_timers.end()) {
@@ -285,7 +290,7 @@ UINT_PTR ThreadQueue::setTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC 
 bool ThreadQueue::killTimer(HWND hwnd, UINT_PTR id) {
     std::shared_ptr<EventLoopIntegration> integration;
     {
-        std::lock_guard lock(m_mutex);
+        quillet::MutexLock lock(m_mutex);
         auto it = std::find_if(m_timers.begin(), m_timers.end(),
                                [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
         if (it == m_timers.end()) return false;
@@ -297,13 +302,13 @@ bool ThreadQueue::killTimer(HWND hwnd, UINT_PTR id) {
 }
 
 void ThreadQueue::killTimers(HWND hwnd) {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     std::erase_if(m_timers, [&](const Timer& t) { return t.hwnd == hwnd; });
     ++m_changes;
 }
 
 std::optional<Clock::time_point> ThreadQueue::nextTimerDue() {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     std::optional<Clock::time_point> next;
     for (const Timer& t : m_timers) {
         if (!next || t.due < *next) next = t.due;
@@ -312,24 +317,24 @@ std::optional<Clock::time_point> ThreadQueue::nextTimerDue() {
 }
 
 void ThreadQueue::purge(HWND hwnd) {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     std::erase_if(m_posted, [&](const Posted& p) { return p.msg.hwnd == hwnd; });
 }
 
 void ThreadQueue::setIntegration(std::shared_ptr<EventLoopIntegration> integration) {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     m_integration = std::move(integration);
 }
 
 std::shared_ptr<EventLoopIntegration> ThreadQueue::integration() {
-    std::lock_guard lock(m_mutex);
+    quillet::MutexLock lock(m_mutex);
     return m_integration;
 }
 
 void ThreadQueue::close() {
     std::deque<std::shared_ptr<SentMessage>> pending;
     {
-        std::lock_guard lock(m_mutex);
+        quillet::MutexLock lock(m_mutex);
         m_closed = true;
         pending.swap(m_sent);
         m_posted.clear();

@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/threads/ThreadSafety.h"
 #include "platform/win/MessageLayer.h"
 
 namespace quillet::win::detail {
@@ -109,24 +110,24 @@ class ThreadQueue {
     };
 
     // Marks a change with m_mutex held; the caller wakes the integration after unlocking.
-    std::shared_ptr<EventLoopIntegration> changedLocked();
+    std::shared_ptr<EventLoopIntegration> changedLocked() QUILLET_REQUIRES(m_mutex);
     static void deliver(SentMessage& sent);
 
     const DWORD m_threadId;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<Posted> m_posted;
-    std::deque<std::shared_ptr<SentMessage>> m_sent;
-    std::vector<Timer> m_timers;
-    std::shared_ptr<EventLoopIntegration> m_integration;
-    std::uint64_t m_sequence = 0;
-    std::uint64_t m_changes = 0;
-    UINT_PTR m_nextThreadTimerId = 1;
-    bool m_quitPending = false;
-    int m_quitCode = 0;
-    bool m_quitRemembered = false;
-    int m_rememberedCode = 0;
-    bool m_closed = false;
+    quillet::Mutex m_mutex;
+    quillet::CondVar m_cv;
+    std::deque<Posted> m_posted QUILLET_GUARDED_BY(m_mutex);
+    std::deque<std::shared_ptr<SentMessage>> m_sent QUILLET_GUARDED_BY(m_mutex);
+    std::vector<Timer> m_timers QUILLET_GUARDED_BY(m_mutex);
+    std::shared_ptr<EventLoopIntegration> m_integration QUILLET_GUARDED_BY(m_mutex);
+    std::uint64_t m_sequence QUILLET_GUARDED_BY(m_mutex) = 0;
+    std::uint64_t m_changes QUILLET_GUARDED_BY(m_mutex) = 0;
+    UINT_PTR m_nextThreadTimerId QUILLET_GUARDED_BY(m_mutex) = 1;
+    bool m_quitPending QUILLET_GUARDED_BY(m_mutex) = false;
+    int m_quitCode QUILLET_GUARDED_BY(m_mutex) = 0;
+    bool m_quitRemembered QUILLET_GUARDED_BY(m_mutex) = false;
+    int m_rememberedCode QUILLET_GUARDED_BY(m_mutex) = 0;
+    bool m_closed QUILLET_GUARDED_BY(m_mutex) = false;
 };
 
 // The calling thread's queue, created on first use.

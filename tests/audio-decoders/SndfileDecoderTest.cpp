@@ -95,5 +95,17 @@ TEST(SndfileDecoder, LeavesMpegToItsOwnDecoderAndRejectsJunk) {
     }
 }
 
+TEST(SndfileDecoder, NeverReadsOggVorbis) {
+    SndfileDecoderFactory f;
+    const std::string vorbis = readBytes(fixture("tone.ogg"));
+    // Whole, damaged (its setup header cut away), or behind an ID3v2 tag.
+    const std::string id3 = std::string("ID3\x03\0\0\0\0\0\x02", 10) + std::string(2, '\0');
+    for (const std::string& bytes : {vorbis, vorbis.substr(0, 200) + std::string(3000, '\x55'), id3 + vorbis}) {
+        EXPECT_FALSE(f.openInput(InputFile::fromMemory(bytes), 0));
+    }
+    // Ogg Opus is libsndfile's.
+    EXPECT_TRUE(f.openInput(InputFile::fromMemory(readBytes(fixture("tone.opus"))), 0));
+}
+
 }  // namespace
 }  // namespace qaudio

@@ -1,17 +1,20 @@
-// Units of the core: spectra, sample conversions, the output history and the
-// clock-timed output of device 0.
+// Units of the core: spectra, sample conversions, the output history, the
+// clock-timed output of device 0 and the sound server connection's failures.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cmath>
 #include <numbers>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/audio/bass.h"
 #include "platform/audio/core/ClockOutput.h"
+#include "platform/audio/core/Fft.h"
 #include "platform/audio/core/Format.h"
 #include "platform/audio/core/History.h"
-#include "platform/audio/core/Fft.h"
+#include "platform/audio/core/PulseOutput.h"
 
 using namespace qaudio;
 using namespace std::chrono_literals;
@@ -149,4 +152,28 @@ TEST(AudioClockOutput, ConsumesFramesAtTheSampleRate) {
     stopper.join();
     out.clearInterrupt();
     EXPECT_TRUE(out.drain());
+}
+
+// A server that is not there: no device, and the log says why.
+TEST(AudioPulseDevice, AnUnreachableServerFailsWithItsReasonLogged) {
+    const char* oldServer = getenv("PULSE_SERVER");
+    const std::string savedServer = oldServer ? oldServer : "";
+    setenv("PULSE_SERVER", "unix:/nonexistent/quillet-test/native", 1);
+    setenv("QUILLET_LOG", "1", 1);
+    for (int attempt = 0; attempt < 2; ++attempt) {  // the teardown leaves nothing behind
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(PulseDevice::connect(), nullptr);
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(log.rfind("quillet: audio: ", 0), 0u) << log;
+        EXPECT_NE(log.find("sound server"), std::string::npos) << log;
+        // The reason follows the last ": " and is not empty.
+        const size_t colon = log.rfind(": ");
+        ASSERT_NE(colon, std::string::npos);
+        EXPECT_GT(log.size(), colon + 3) << log;
+    }
+    unsetenv("QUILLET_LOG");
+    if (oldServer)
+        setenv("PULSE_SERVER", savedServer.c_str(), 1);
+    else
+        unsetenv("PULSE_SERVER");
 }

@@ -272,6 +272,21 @@ TEST_F(Dock, RealPanelTakesTheStripLeftOfItsTrayUntilItIsKilled) {
     EXPECT_TRUE(test::waitFor(besideTray)) << where() << " tray at " << tray->left;
 }
 
+TEST_F(Dock, RealPanelWithoutTrayIconsTakesTheStripAtItsRightEnd) {
+    Tint2 panel(*x);
+    xcb_window_t panelId = XCB_NONE;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            const auto t = desktop::FindTaskbar(*x, {});
+            panelId = t && !t->byClass ? t->window : XCB_NONE;
+            return panelId != XCB_NONE;
+        },
+        10000));
+    EXPECT_FALSE(desktop::TrayIconsBox(*x, panelId, {}).has_value());
+    ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
+    EXPECT_TRUE(test::waitFor([&] { return stripAt(panelId, 1280 - 175, 1024 - 32); })) << where();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -162,6 +162,20 @@ TEST_F(StreamInfoTest, OggAacAndWmaComeFromTheirReaders) {
     EXPECT_EQ(info.Genre, "Jazz");
 }
 
+TEST_F(StreamInfoTest, OggVorbisTheLibraryPlaysIsTakenHoweverShort) {
+    // 0.1 s: too short for the header reader, not for the library.
+    ASSERT_TRUE(reader.Read(fixture("audio/tone-short.ogg"), info, ready));
+    EXPECT_EQ(info.Format, 0x10002u);
+    EXPECT_EQ(info.Duration, 100u);
+    EXPECT_EQ(info.SampleRate, 44100u);
+    EXPECT_EQ(info.Channels, 2u);
+    EXPECT_EQ(info.FileSize, sizeOf(fixture("audio/tone-short.ogg")));
+    EXPECT_EQ(info.Title, "Short Title");  // the comments are still read
+    // Other Ogg content under the name is not Ogg Vorbis.
+    EXPECT_FALSE(reader.Read(copyAs("audio/tone.opus", "opus.ogg"), info, ready));
+    EXPECT_EQ(info, TStreamInfo(tmp / "opus.ogg"));
+}
+
 TEST_F(StreamInfoTest, DurationBeyondTheRangeOfMillisecondsIsCapped) {
     // An ADIF header stating 1 bit/s before 600000 bytes: 4.8 million seconds.
     std::ifstream in(fixture("media/headers/adif.aac"), std::ios::binary);
@@ -358,6 +372,25 @@ DWORD fakeTrackLength(DWORD drive, DWORD track) {
     g_askedDrive = drive;
     g_askedTrack = track;
     return g_trackBytes;
+}
+
+TEST_F(StreamInfoTest, WmaDurationIsTheTrueLengthWhenTheAddOnIsReady) {
+    // 3 s of sound whose size over the maximum bit rate gives 3.45 s.
+    const std::string name = fixture("wma/tone-wmav2-128k.wma");
+    ASSERT_TRUE(reader.Read(name, info, ready));
+    EXPECT_NEAR(double(info.Duration), 3454.0, 2.0);  // the header reader's estimate
+    EXPECT_EQ(info.Title, "Tone Title");
+
+    const HPLUGIN wma = Bass.BASS_PluginLoad((ExecutableFolder() + kBassWmaLibrary).c_str(), 0);
+    ASSERT_NE(wma, 0u);
+    TStreamInfoContext withWma = ready;
+    withWma.WMAReady = true;
+    ASSERT_TRUE(reader.Read(name, info, withWma));
+    EXPECT_NEAR(double(info.Duration), 3000.0, 50.0);
+    EXPECT_EQ(info.BitRate, 128u);
+    EXPECT_EQ(info.Artist, "Tone Artist");
+    EXPECT_EQ(info.Year, "2024");
+    Bass.BASS_PluginFree(wma);
 }
 
 TEST_F(StreamInfoTest, CDTrackOnAListedDrive) {

@@ -1,5 +1,8 @@
 // The run-time binding: a library is used all or nothing.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
 
 #include "engine/bass/Dynamic_Bass.h"
 
@@ -24,6 +27,30 @@ TEST(BassBinding, ALibraryMissingAnEntryPointCountsAsAbsent) {
     EXPECT_FALSE(Load_BASSMIXDLL(ExecutableFolder() + kBassLibrary));
     EXPECT_FALSE(Load_BASSCDDLL(""));
     EXPECT_FALSE(Load_BASSMIDIDLL(ExecutableFolder() + "libbassmidi.so.missing"));
+}
+
+TEST(BassBinding, SaysWhyALibraryDidNotLoad) {
+    setenv("QUILLET_LOG", "1", 1);
+    struct Case {
+        bool (*load)(const std::string&);
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {Load_BASSCDDLL, ExecutableFolder() + kBassLibrary, "lacks BASS_CD_GetInfo"},
+        {Load_BASSMIXDLL, "/no/such/libbassmix.so", "/no/such/libbassmix.so: cannot open shared object file"},
+        {Load_BASSMIDIDLL, "/no/such/libbassmidi.so",
+         "/no/such/libbassmidi.so: cannot open shared object file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(c.load(c.path));
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(log.rfind("quillet: binding: library not loaded: ", 0), 0u) << log;
+        EXPECT_NE(log.find(c.reason), std::string::npos) << log;
+    }
+    unsetenv("QUILLET_LOG");
 }
 
 }  // namespace

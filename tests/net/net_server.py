@@ -9,6 +9,7 @@ Prints "PORT <n>" once it listens, then serves until killed. Paths:
   /files/NAME       a fixture with Content-Length
   /nolength/NAME    without Content-Length, closed at the end
   /slow/NAME        with Content-Length, sent at half the stream's rate
+  /paced/NAME       with Content-Length, sent at twice the stream's rate
   /cut/NAME         announces the whole length, sends a third, then closes
   /silent           accepts and never answers
   /endless-headers  a header block that never ends
@@ -86,6 +87,8 @@ class Handler(socketserver.StreamRequestHandler):
             self.file(fixture(path[7:]), length=True)
         elif path.startswith("/nolength/"):
             self.file(fixture(path[10:]), length=False)
+        elif path.startswith("/paced/"):
+            self.file(fixture(path[7:]), length=True, bps=16000 * 2)
         elif path.startswith("/slow/"):
             data = fixture(path[6:])
             self.file(data, length=True, bps=16000 * 0.5)

@@ -101,12 +101,17 @@ TEST_F(NetStream, AnIcyRadioDecodesWithItsHeadersAndTitles) {
     EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_HTTP), nullptr);
     EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), QWORD(-1));  // a live stream has no length
 
-    SyncCount meta;
+    static SyncCount meta;
+    meta.calls = 0;
     ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_META, 0, SyncCount::proc, &meta), 0u);
     EXPECT_GT(decode(h, 4.0), 3.9);
     EXPECT_TRUE(waitUntil([&] { return meta.calls >= 2; }, 3000)) << meta.calls;
     const char* title = BASS_ChannelGetTags(h, BASS_TAG_META);
     ASSERT_NE(title, nullptr);
+    EXPECT_EQ(std::string(title), "StreamTitle='Artist - Song 1';StreamUrl='';");
+    // A text handed out stays as it was while the next titles arrive.
+    EXPECT_GT(decode(h, 2.5), 2.4);
+    EXPECT_NE(std::string(BASS_ChannelGetTags(h, BASS_TAG_META)), std::string(title));
     EXPECT_EQ(std::string(title), "StreamTitle='Artist - Song 1';StreamUrl='';");
     // The network buffer of a 128 kbit/s stream: three seconds of it.
     EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), 3u * 16000u);
@@ -180,7 +185,8 @@ TEST_F(NetStream, AFileBecomesSeekableWithItsExactLengthWhenItHasArrived) {
 TEST_F(NetStream, ASlowFileStallsThenFinishesAndTheDownloadSyncFires) {
     const HSTREAM h = open("/slow/file.mp3");
     ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
-    SyncCount done;
+    static SyncCount done;
+    done.calls = 0;
     BASS_ChannelSetSync(h, BASS_SYNC_DOWNLOAD, 0, SyncCount::proc, &done);
     EXPECT_FALSE(BASS_ChannelSetPosition(h, BASS_ChannelSeconds2Bytes(h, 1.0), BASS_POS_BYTE));
     std::vector<char> buf(4096);
@@ -202,7 +208,8 @@ TEST_F(NetStream, ASlowFileStallsThenFinishesAndTheDownloadSyncFires) {
 TEST_F(NetStream, ACutOrMalformedStreamEndsOrPlaysWithoutHangingOrGrowing) {
     const HSTREAM cut = open("/cut/file.mp3");
     ASSERT_NE(cut, 0u);
-    SyncCount done;
+    static SyncCount done;
+    done.calls = 0;
     BASS_ChannelSetSync(cut, BASS_SYNC_DOWNLOAD, 0, SyncCount::proc, &done);
     const double got = decode(cut, 10.0);
     EXPECT_GT(got, 1.0);
@@ -212,7 +219,8 @@ TEST_F(NetStream, ACutOrMalformedStreamEndsOrPlaysWithoutHangingOrGrowing) {
 
     const HSTREAM bad = open("/badmeta?burst=2");
     ASSERT_NE(bad, 0u) << BASS_ErrorGetCode();
-    SyncCount meta;
+    static SyncCount meta;
+    meta.calls = 0;
     BASS_ChannelSetSync(bad, BASS_SYNC_META, 0, SyncCount::proc, &meta);
     EXPECT_GT(decode(bad, 3.0), 2.9);
     EXPECT_GE(meta.calls, 3);
@@ -234,6 +242,8 @@ TEST_F(NetStream, DeadAndRefusingServersFailWithinTheTimeouts) {
         {url("/missing"), BASS_ERROR_FILEOPEN, 3000},
         {"http://127.0.0.1:1/radio", BASS_ERROR_FILEOPEN, 3000},
         {url("/radio.pls").replace(0, 4, "ftp"), BASS_ERROR_FILEOPEN, 3000},
+        // No add-on takes "mms://" here: a clean failure.
+        {"mms://127.0.0.1:1/radio", BASS_ERROR_FILEOPEN, 3000},
     };
     for (const auto& c : cases) {
         const auto start = Clock::now();
@@ -256,11 +266,12 @@ TEST_F(NetStream, FreeingAStalledStreamReturnsPromptlyAndTheBufferFillsAtTheStre
     EXPECT_TRUE(waitUntil(filled, 8000));
     const double took = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_GT(took, 1.0);  // it did wait for the audio to arrive
-    // Never more than the buffer ahead of the reader.
+    // Never much more than the buffer ahead of the reader (the decoder's
+    // look-ahead and one block of the transfer aside).
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const QWORD ahead = BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD) -
                         BASS_StreamGetFilePosition(h, BASS_FILEPOS_CURRENT);
-    EXPECT_LE(ahead, BASS_StreamGetFilePosition(h, BASS_FILEPOS_END) + 20000);
+    EXPECT_LE(ahead, BASS_StreamGetFilePosition(h, BASS_FILEPOS_END) + 40000);
 
     // A playing channel of a stalled source: freeing does not wait for the network.
     const HSTREAM slow = open("/slow/file.mp3", 0);

@@ -339,7 +339,7 @@ TEST_F(FedOutput, BusyRingIsSkippedWithoutOverlapOrLoss) {
     ASSERT_EQ(ReadFedOutput(buf.data(), 4608), 4608u);
     waitUntilFeederIdle(source);  // it answers that read's request
 
-    ASSERT_TRUE(ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, 0));
+    if (!ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, 0)) FAIL() << "the ring is held";
     uint32_t held = BufferedOutputBytes();
     DWORD r = 1;
     std::thread([&] { r = ReadFedOutput(buf.data(), 4608); }).join();
@@ -351,7 +351,7 @@ TEST_F(FedOutput, BusyRingIsSkippedWithoutOverlapOrLoss) {
     waitUntilFeederIdle(source);
     held = BufferedOutputBytes();
     ASSERT_GT(ring.freeSpace(), FeedBlockBytes());
-    ASSERT_TRUE(ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, 0));
+    if (!ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, 0)) FAIL() << "the ring is held";
     const int calls = source.calls();
     quillet::plugins::PluginHost().fedOutput().postFeedRequest();
     for (int i = 0; i < 500 && source.calls() == calls; ++i) std::this_thread::sleep_for(10ms);

@@ -32,6 +32,8 @@ TEST(OutputRing, CopiesWrapAroundTheEndAndCountSpace) {
     EXPECT_EQ(ring.usedSpace(), 0u);
     std::vector<uint8_t> in(7), out(10);
     std::iota(in.begin(), in.end(), 1);
+    if (!ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, 0))
+        FAIL() << "nobody else holds the ring";
     ring.write(in.data(), 7);
     EXPECT_EQ(ring.usedSpace(), 7u);
     EXPECT_EQ(ring.read(out.data(), 5), 5u);
@@ -44,6 +46,7 @@ TEST(OutputRing, CopiesWrapAroundTheEndAndCountSpace) {
     EXPECT_EQ(ring.read(out.data(), 4), 0u);
     ring.write(in.data(), 3);
     ring.clear();
+    ring.releaseSide(TOutputRing::kWriter);
     EXPECT_EQ(ring.usedSpace(), 0u);
     ring.release();
     EXPECT_EQ(ring.size(), 0u);
@@ -59,7 +62,8 @@ TEST(OutputRing, SidesExcludeEachOther) {
     std::atomic<int> inside{0};
     auto run = [&](TOutputRing::Side side) {
         for (int i = 0; i < kRounds; ++i) {
-            ASSERT_TRUE(ring.acquire(side, TOutputRing::Wait::Sleep, TOutputRing::kUnbounded));
+            if (!ring.acquire(side, TOutputRing::Wait::Sleep, TOutputRing::kUnbounded))
+                FAIL() << "unbounded wait gave up";
             if (inside.fetch_add(1) != 0) ++overlaps;
             EXPECT_TRUE(ring.busy(side));
             ++counter;
@@ -81,7 +85,8 @@ TEST(OutputRing, SidesExcludeEachOther) {
 
 TEST(OutputRing, BoundedWaitGivesUpWhileTheOtherSideHolds) {
     TOutputRing ring;
-    ASSERT_TRUE(ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, 0));
+    if (!ring.acquire(TOutputRing::kWriter, TOutputRing::Wait::Sleep, 0))
+        FAIL() << "nobody else holds the ring";
     bool got = true;
     std::thread([&] { got = ring.acquire(TOutputRing::kReader, TOutputRing::Wait::Sleep, 3); }).join();
     EXPECT_FALSE(got);

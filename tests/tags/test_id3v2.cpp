@@ -193,6 +193,52 @@ TEST(ID3v2, FramesAreFoundAndSkipped) {
     EXPECT_EQ(t.album(), "Album");  // after the 4-byte data length
 }
 
+// Unsynchronisation: a 0x00 after every 0xFF followed by 0x00, by 0xE0 and up, or
+// ending the bytes.
+std::string unsync(const std::string& b) {
+    std::string out;
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        out += b[i];
+        const auto next = i + 1 < b.size() ? static_cast<unsigned char>(b[i + 1]) : 0;
+        if (static_cast<unsigned char>(b[i]) == 0xFF && (i + 1 == b.size() || next == 0 || next >= 0xE0)) out += '\0';
+    }
+    return out;
+}
+
+TEST(ID3v2, UnsynchronisationIsUndone) {
+    // U+00FF is FF 00 in UTF-16LE: with the mark FF FE the text gains two 0x00.
+    const std::string title = "\x01" + kLE + utf16le(u"\u00FF\u4E2D");
+    const std::string artist = "\x01" + kLE + utf16le(u"A\u00FF");
+    ASSERT_NE(unsync(title), title);
+    // Version 2.3 (and 2.2): the whole tag after its header, frame sizes counting
+    // the bytes before; the frame after the title is found where it really starts.
+    const std::string v23 = unsync(frame(3, "TIT2", title) + frame(3, "TPE1", artist));
+    TID3v2 t = readBytes(tag(3, v23, 16, 0x80) + kAudio);
+    EXPECT_EQ(t.title(), "\u00FF\u4E2D");
+    EXPECT_EQ(t.artist(), "A\u00FF");
+    const std::string v22 = unsync(frame22("TT2", title) + frame22("TP1", artist));
+    EXPECT_EQ(readBytes(tag(2, v22, 16, 0x80)).artist(), "A\u00FF");
+    TMP3TagInfo info;
+    ASSERT_TRUE(mediainfo::decodeID3v2(tag(3, v23, 16, 0x80), info));
+    EXPECT_EQ(info.title, "\u00FF\u4E2D");
+    // Without the flag the same bytes are taken as they are.
+    EXPECT_NE(readBytes(tag(3, v23)).title(), "\u00FF\u4E2D");
+
+    // Version 2.4: frame by frame, sizes counting the bytes as stored; the header
+    // flag marks every frame, the frame flag 0x02 one frame.
+    const std::string v24 = frame(4, "TIT2", unsync(title), 0x02) + frame(4, "TPE1", unsync(artist));
+    t = readBytes(tag(4, v24) + kAudio);
+    EXPECT_EQ(t.title(), "\u00FF\u4E2D");
+    EXPECT_NE(t.artist(), "A\u00FF");  // not marked: left as stored
+    t = readBytes(tag(4, frame(4, "TIT2", unsync(title)) + frame(4, "TPE1", unsync(artist)), 16, 0x80));
+    EXPECT_EQ(t.title(), "\u00FF\u4E2D");
+    EXPECT_EQ(t.artist(), "A\u00FF");
+    // With a data length before the data (flag 0x01), which is not unsynchronised.
+    const std::string withLength = be32(uint32_t(title.size())) + unsync(title);
+    t = readBytes(tag(4, frame(4, "TIT2", withLength, 0x03)));
+    EXPECT_EQ(t.title(), "\u00FF\u4E2D");
+}
+
 TEST(ID3v2, DamagedSizesStayInsideTheTag) {
     // A frame whose size reaches far beyond the tag: its data is cut at the
     // tag's end, and the loop ends.
@@ -392,6 +438,13 @@ TEST(ID3v2, Fixtures) {
     EXPECT_EQ(t.title(), "中文标题 Title");
     EXPECT_EQ(t.track(), 3);
     EXPECT_EQ(t.composer(), "作曲者");
+    for (const char* name : {"v23-unsync.mp3", "v24-unsync.mp3"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(t.ReadFromFile(dir + name));
+        EXPECT_EQ(t.title(), "ÿ 同步标题");
+        EXPECT_EQ(t.artist(), "歌手 ÿ");
+        EXPECT_EQ(t.comment(), "注释 ÿ");
+    }
     ASSERT_TRUE(t.ReadFromFile(dir + "id3v2-frame-beyond-tag.mp3"));
     EXPECT_EQ(t.title(), "Fine Title");
     EXPECT_EQ(t.artist(), "Cut Artist");

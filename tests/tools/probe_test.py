@@ -15,10 +15,10 @@ FIXTURES = None
 
 KEYS = ["path", "ok", "FileName", "FileSize", "SampleRate", "BitRate", "BitsPerSample",
         "Duration", "Channels", "Format", "Title", "Artist", "Album", "Year", "Genre",
-        "GenreID", "Track", "Comment"]
+        "GenreID", "Track", "Comment", "path_bytes"]
 NUMBERS = {"FileSize", "SampleRate", "BitRate", "BitsPerSample", "Duration", "Channels",
            "Format", "GenreID", "Track"}
-STRINGS = {"path", "FileName", "Title", "Artist", "Album", "Year", "Genre", "Comment"}
+STRINGS = {"path", "FileName", "Title", "Artist", "Album", "Year", "Genre", "Comment", "path_bytes"}
 
 
 def run_probe(*args):
@@ -55,6 +55,7 @@ class ProbeOutput(unittest.TestCase):
         self.assertEqual(len(objects), 1)
         obj = self.check_shape(objects[0])
         self.assertEqual(obj["path"], path)
+        self.assertEqual(bytes.fromhex(obj["path_bytes"]), os.fsencode(path))
         return obj
 
     def test_one_line_per_argument_in_order_with_exactly_the_keys(self):
@@ -135,6 +136,12 @@ class ProbeOutput(unittest.TestCase):
             obj = self.check_shape(objects[0])
             self.assertFalse(obj["ok"])
             self.assertIn("测试", obj["path"])  # the GBK bytes decoded
+            self.assertEqual(bytes.fromhex(obj["path_bytes"]), raw)  # and the exact bytes
+            # Bytes that are neither UTF-8 nor GBK come back exactly too.
+            raw = os.fsencode(tmp) + b"/bad\xff\xfe.mp3"
+            code, objects, err = run_probe(raw)
+            self.assertEqual(code, 0, err)
+            self.assertEqual(bytes.fromhex(dict(objects[0])["path_bytes"]), raw)
 
     def test_no_argument_is_a_usage_error(self):
         proc = subprocess.run([PROBE], capture_output=True, timeout=60)

@@ -60,10 +60,16 @@ TEST(ToolText, StreamInfoJsonHasEveryFieldInOrder) {
               "{\"path\":\"/music/a.mp3\",\"ok\":true,\"FileName\":\"/music/a.mp3\",\"FileSize\":4294967295,"
               "\"SampleRate\":44100,\"BitRate\":320,\"BitsPerSample\":16,\"Duration\":61234,\"Channels\":2,"
               "\"Format\":65541,\"Title\":\"T\\\"1\",\"Artist\":\"A\",\"Album\":\"Al\",\"Year\":\"2001\","
-              "\"Genre\":\"Rock\",\"GenreID\":255,\"Track\":7,\"Comment\":\"line\\nbreak\"}");
+              "\"Genre\":\"Rock\",\"GenreID\":255,\"Track\":7,\"Comment\":\"line\\nbreak\","
+              "\"path_bytes\":\"2f6d757369632f612e6d7033\"}");
     const std::string failed = streamInfoJson("x", false, TStreamInfo("x"));
     EXPECT_EQ(failed.substr(0, 35), "{\"path\":\"x\",\"ok\":false,\"FileName\":\"");
     EXPECT_EQ(failed.find('\n'), std::string::npos);
+}
+
+TEST(ToolText, HexBytesKeepEveryByte) {
+    EXPECT_EQ(hexBytes(""), "");
+    EXPECT_EQ(hexBytes(std::string_view("a\0\xff\xfe/\x10", 6)), "6100fffe2f10");
 }
 
 TEST(ToolText, StreamInfoJsonPrintsEveryFieldOfTheTableUnderItsName) {
@@ -79,7 +85,7 @@ TEST(ToolText, StreamInfoJsonPrintsEveryFieldOfTheTableUnderItsName) {
         ASSERT_NE(at, std::string::npos) << json;
         from = at + pair.size();
     }
-    EXPECT_EQ(json.substr(from), "}");
+    EXPECT_EQ(json.substr(from), ",\"path_bytes\":\"70\"}");  // "p"
 }
 
 TEST(StreamInfoFields, EachEntryReachesItsOwnMemberUnderItsOwnNames) {

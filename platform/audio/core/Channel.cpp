@@ -4,11 +4,13 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/audio/core/PipeLock.h"
 #include "platform/audio/core/Fft.h"
+#include "platform/audio/core/PipeLock.h"
 
 namespace qaudio {
 
+// One per thread, never shared.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
 thread_local const Channel* t_pipeOwner = nullptr;
 
 namespace {
@@ -41,7 +43,7 @@ Channel::Channel(ChannelEnv& env, ChannelSetup setup)
 Channel::~Channel() {
     std::thread t;
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         m_quit = true;
         t = std::move(m_thread);
     }
@@ -74,19 +76,17 @@ const char* Channel::tags(DWORD type) {
         std::optional<std::string> text = m_net->tag(type);
         if (!text) return nullptr;
         text->push_back('\0');  // a series ends with an empty string
-        std::lock_guard lock(m_tagsMutex);
-        auto it = m_tags.find(type);
-        if (it == m_tags.end()) {
-            it = m_tags.emplace(type, std::move(*text)).first;
-        } else if (it->second != *text) {
-            m_oldTags.push_back(std::move(it->second));
+        quillet::MutexLock lock(m_tagsMutex);
+        auto& current = m_netTags[type];
+        if (!current || *current != *text) {
+            if (current) m_oldTags.push_back(std::move(current));
             if (m_oldTags.size() > kOldTagTexts) m_oldTags.pop_front();
-            it->second = std::move(*text);
+            current = std::make_unique<const std::string>(std::move(*text));
         }
-        return it->second.c_str();
+        return current->c_str();
     }
     {
-        std::lock_guard lock(m_tagsMutex);
+        quillet::MutexLock lock(m_tagsMutex);
         auto it = m_tags.find(type);
         if (it != m_tags.end()) return it->second.c_str();
     }
@@ -99,14 +99,14 @@ const char* Channel::tags(DWORD type) {
     // A series ends with an empty string: make sure a second NUL follows the
     // block whatever the decoder included (the string adds the last one).
     block->push_back('\0');
-    std::lock_guard lock(m_tagsMutex);
+    quillet::MutexLock lock(m_tagsMutex);
     auto [it, inserted] = m_tags.emplace(type, std::move(*block));
     return it->second.c_str();
 }
 
 DWORD Channel::activeState() {
     if (isDecoding()) return m_ended ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
-    std::lock_guard lock(m_state);
+    quillet::MutexLock lock(m_state);
     switch (m_play.load()) {
         case State::Stopped:
             return BASS_ACTIVE_STOPPED;
@@ -136,7 +136,7 @@ int Channel::play(bool restart) {
     if (isDecoding()) return BASS_ERROR_DECODE;
     Output* out = nullptr;
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         if (m_freed) return BASS_ERROR_HANDLE;
         if (int err = ensureOutput()) return err;
         out = m_output.get();
@@ -153,7 +153,7 @@ int Channel::play(bool restart) {
         m_history.clear();
     }
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         if (m_freed) return BASS_ERROR_HANDLE;
         out->clearInterrupt();
         out->setPaused(false);
@@ -166,7 +166,7 @@ int Channel::play(bool restart) {
 
 int Channel::pause() {
     if (isDecoding()) return BASS_ERROR_DECODE;
-    std::lock_guard lock(m_state);
+    quillet::MutexLock lock(m_state);
     if (m_play == State::Paused) return BASS_ERROR_ALREADY;
     if (m_play != State::Playing) return BASS_ERROR_NOPLAY;
     m_play = State::Paused;
@@ -182,7 +182,7 @@ int Channel::stop() {
         return BASS_OK;
     }
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         m_play = State::Stopped;
         ++m_generation;
         if (!m_output) return BASS_OK;
@@ -385,7 +385,7 @@ void Channel::free() {
     std::thread thread;
     Output* out = nullptr;
     {
-        std::lock_guard lock(m_state);
+        quillet::MutexLock lock(m_state);
         if (m_freed) return;
         m_freed = true;
         m_quit = true;

@@ -41,6 +41,7 @@
 #include "platform/audio/core/Slides.h"
 #include "platform/audio/core/Source.h"
 #include "platform/audio/core/Syncs.h"
+#include "platform/threads/ThreadSafety.h"
 
 namespace qaudio {
 
@@ -121,9 +122,9 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
 
     // Reads up to `frames` frames, looping over short reads, and advances the
     // position. Loops a BASS_SAMPLE_LOOP channel. Caller holds m_pipe.
-    size_t pullLocked(float* out, size_t frames);
+    size_t pullLocked(float* out, size_t frames) QUILLET_REQUIRES(m_pipe);
     // Flushes the output and rewinds the source to what was heard. Caller holds m_pipe.
-    void completeStopLocked();
+    void completeStopLocked() QUILLET_REQUIRES(m_pipe);
     // The frame being heard: decoded frames less what the output still
     // queues. A stopped channel's output holds nothing of it any more.
     uint64_t heardFrames(bool live);
@@ -152,23 +153,22 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
     SyncList m_syncs;
     NetInfo* m_net = nullptr;  // set for network streams, owned by m_source
 
-    // Guarded by m_pipe.
-    std::mutex m_pipe;
-    std::unique_ptr<Source> m_source;
-    std::vector<float> m_scratch;
-    bool m_stopPending = false;         // a stop made inside the callback, completed by the pipe's holder
+    quillet::Mutex m_pipe;
+    std::unique_ptr<Source> m_source QUILLET_GUARDED_BY(m_pipe);
+    std::vector<float> m_scratch QUILLET_GUARDED_BY(m_pipe);
+    // A stop made inside the callback, completed by the pipe's holder.
+    bool m_stopPending QUILLET_GUARDED_BY(m_pipe) = false;
     std::atomic<uint64_t> m_srcPos{0};  // frames delivered by the source (read without the lock)
     std::atomic<bool> m_ended{false};
     std::atomic<bool> m_endRaised{false};
     std::atomic<bool> m_starved{false};  // the user stream had no data on the last pull
 
-    // Guarded by m_state.
-    std::mutex m_state;
-    std::condition_variable m_wake;
+    quillet::Mutex m_state;
+    quillet::CondVar m_wake;
     std::atomic<State> m_play{State::Stopped};  // written under m_state, read anywhere
-    uint64_t m_generation = 0;                  // bumped by every control call
-    bool m_quit = false;
-    bool m_freed = false;
+    uint64_t m_generation QUILLET_GUARDED_BY(m_state) = 0;  // bumped by every control call
+    bool m_quit QUILLET_GUARDED_BY(m_state) = false;
+    bool m_freed QUILLET_GUARDED_BY(m_state) = false;
     std::thread m_thread;
     std::unique_ptr<Output> m_output;  // created once (under m_state), lives until the channel is destroyed
     std::atomic<Output*> m_out{nullptr};  // the same, for reading without m_state
@@ -177,11 +177,13 @@ class Channel : public SlideTarget, public std::enable_shared_from_this<Channel>
     std::atomic<float> m_pan{0.0f};
     History m_history;
 
-    std::mutex m_tagsMutex;
-    std::map<DWORD, std::string> m_tags;
-    // Texts of a network stream that changed since a caller got them: kept a
-    // while, so a pointer handed out stays valid until several more changes.
-    std::deque<std::string> m_oldTags;
+    quillet::Mutex m_tagsMutex;
+    std::map<DWORD, std::string> m_tags QUILLET_GUARDED_BY(m_tagsMutex);
+    // A network stream's texts, which change while it plays. Each text lives on
+    // the heap, and a replaced one is kept a while, so a pointer handed out
+    // stays valid (and unchanged) until several more changes.
+    std::map<DWORD, std::unique_ptr<const std::string>> m_netTags QUILLET_GUARDED_BY(m_tagsMutex);
+    std::deque<std::unique_ptr<const std::string>> m_oldTags QUILLET_GUARDED_BY(m_tagsMutex);
 };
 
 }  // namespace qaudio

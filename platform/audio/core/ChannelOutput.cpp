@@ -80,6 +80,9 @@ void Channel::applyGain(float* frames, size_t count, float from, float to) const
     }
 }
 
+// One pass per chunk; the lock hand-offs between the passes' stages are what the
+// thread-safety analysis checks, so they stay in one function.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void Channel::outputLoop() {
     Output& out = *m_output;
     const uint32_t ch = m_format.channels;
@@ -90,19 +93,21 @@ void Channel::outputLoop() {
     for (;;) {
         uint64_t generation;
         {
-            std::unique_lock lock(m_state);
-            m_wake.wait(lock, [this] { return m_quit || m_play == State::Playing; });
+            quillet::MutexLock lock(m_state);
+            m_wake.wait(lock,
+                        [this]() QUILLET_REQUIRES(m_state) { return m_quit || m_play == State::Playing; });
             if (m_quit) return;
             generation = m_generation;
         }
         const size_t room = out.waitWritable(minChunk, maxChunk);
         if (room == 0) {
-            std::unique_lock lock(m_state);
+            quillet::MutexLock lock(m_state);
             if (out.failed()) {
                 m_play = State::Stopped;  // the server went away
                 continue;
             }
-            m_wake.wait(lock, [&] { return m_quit || m_generation != generation; });
+            m_wake.wait(lock,
+                        [&]() QUILLET_REQUIRES(m_state) { return m_quit || m_generation != generation; });
             continue;
         }
         bool reachedEnd = false;
@@ -110,7 +115,7 @@ void Channel::outputLoop() {
         {
             PipeLock pipe(*this);
             {
-                std::lock_guard lock(m_state);
+                quillet::MutexLock lock(m_state);
                 if (m_play != State::Playing || m_generation != generation) continue;
             }
             const size_t got = pullLocked(buffer.data(), room);
@@ -127,14 +132,15 @@ void Channel::outputLoop() {
             if (m_stopPending) completeStopLocked();
         }
         if (starved) {
-            std::unique_lock lock(m_state);
-            m_wake.wait_for(lock, kStarvedRetry, [&] { return m_quit || m_generation != generation; });
+            quillet::MutexLock lock(m_state);
+            m_wake.wait_for(lock, kStarvedRetry,
+                            [&]() QUILLET_REQUIRES(m_state) { return m_quit || m_generation != generation; });
             continue;
         }
         if (!reachedEnd || !out.drain()) continue;
         bool ended = false;
         {
-            std::lock_guard lock(m_state);
+            quillet::MutexLock lock(m_state);
             if (m_play == State::Playing && m_generation == generation && m_ended) {
                 m_play = State::Stopped;
                 ++m_generation;

@@ -23,18 +23,26 @@ void DecoderRegistry::removePlugin(HPLUGIN plugin) {
                   [plugin](const Entry& e) { return e.plugin != 0 && (plugin == 0 || e.plugin == plugin); });
 }
 
+std::vector<DecoderRegistry::Entry> DecoderRegistry::snapshot() {
+    std::lock_guard lock(m_mutex);
+    return m_entries;  // factories are probed without the lock; add-ons stay loaded meanwhile
+}
+
 OpenedDecoder DecoderRegistry::open(const std::string& path, DWORD flags, bool music) {
-    std::vector<Entry> entries;
-    {
-        std::lock_guard lock(m_mutex);
-        entries = m_entries;  // factories are probed without the lock; add-ons stay loaded meanwhile
-    }
-    for (const Entry& e : entries) {
+    for (const Entry& e : snapshot()) {
         if (e.kind == (music ? Kind::Streams : Kind::Music)) continue;
         auto decoder = e.factory->open(path, flags);
         if (!decoder) continue;
         if (bool(BASS_CTYPE_IS_MUSIC(decoder->channelType())) != music) continue;
         return OpenedDecoder{std::move(decoder), e.plugin, e.library};
+    }
+    return {};
+}
+
+OpenedDecoder DecoderRegistry::openUrl(const std::string& url, DWORD flags) {
+    for (const Entry& e : snapshot()) {
+        auto decoder = e.factory->openUrl(url, flags);
+        if (decoder) return OpenedDecoder{std::move(decoder), e.plugin, e.library};
     }
     return {};
 }

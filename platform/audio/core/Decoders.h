@@ -31,6 +31,9 @@ class DecoderRegistry {
     // the first decoder of the wanted kind (tracker module or not), or no
     // decoder when none recognises it.
     OpenedDecoder open(const std::string& path, DWORD flags, bool music);
+    // Offers a URL to each factory in turn (DecoderFactory::openUrl) and
+    // returns the first stream that opens.
+    OpenedDecoder openUrl(const std::string& url, DWORD flags);
 
   private:
     struct Entry {
@@ -39,6 +42,7 @@ class DecoderRegistry {
         HPLUGIN plugin;
         std::shared_ptr<void> library;
     };
+    std::vector<Entry> snapshot();
     std::mutex m_mutex;
     std::vector<std::unique_ptr<DecoderFactory>> m_builtin;
     std::vector<Entry> m_entries;

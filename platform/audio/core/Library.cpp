@@ -222,8 +222,15 @@ std::string readSmallBody(net::NetStream& stream, size_t cap) {
 int Library::createUrlStream(const std::string& url, QWORD offset, DWORD flags, DOWNLOADPROC proc, void* user,
                              DWORD& handle) {
     if (!initialised()) return BASS_ERROR_INIT;
-#if defined(QUILLET_AUDIO_HAVE_NET)
     if (flags & BASS_UNICODE) return BASS_ERROR_NOTAVAIL;
+    if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+        // Another scheme ("mms://"): an add-on whose decoder opens such names
+        // (the WMA add-on) may take it; otherwise the URL cannot be opened.
+        OpenedDecoder opened = m_decoders.open(url, flags, false);
+        if (!opened.decoder) return BASS_ERROR_FILEOPEN;
+        return createDecoderStream(std::move(opened), url, flags, false, handle);
+    }
+#if defined(QUILLET_AUDIO_HAVE_NET)
     net::NetConfig config;
     config.connectTimeoutMs = configValue(BASS_CONFIG_NET_TIMEOUT, config.connectTimeoutMs);
     config.stallTimeoutMs = configValue(BASS_CONFIG_NET_READTIMEOUT, config.stallTimeoutMs);
@@ -236,9 +243,9 @@ int Library::createUrlStream(const std::string& url, QWORD offset, DWORD flags, 
     for (size_t i = 0; i < candidates.size() && i <= kMaxPlaylistEntries; ++i) {
         const bool fromPlaylist = i > 0;
         const bool maybePlaylist = followPlaylists && !fromPlaylist;
-        auto stream = std::make_shared<net::NetStream>(candidates[i], fromPlaylist ? 0 : offset, config,
-                                                       maybePlaylist && net::isPlaylistUrl(url) ? nullptr : proc,
-                                                       user);
+        auto stream =
+            std::make_shared<net::NetStream>(candidates[i], fromPlaylist ? 0 : offset, config,
+                                             maybePlaylist && net::isPlaylistUrl(url) ? nullptr : proc, user);
         if (!stream->waitHead(error)) continue;
         if (maybePlaylist && (net::isPlaylistUrl(url) || net::isPlaylistType(stream->head().contentType))) {
             for (auto& entry : net::parsePlaylist(readSmallBody(*stream, net::kMaxPlaylistBytes)))
@@ -264,7 +271,7 @@ int Library::createUrlStream(const std::string& url, QWORD offset, DWORD flags, 
     }
     return error;
 #else
-    (void)url, (void)offset, (void)flags, (void)proc, (void)user, (void)handle;
+    (void)offset, (void)proc, (void)user;
     return BASS_ERROR_NONET;
 #endif
 }

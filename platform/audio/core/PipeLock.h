@@ -10,9 +10,10 @@ namespace qaudio {
 // The channel whose pipe this thread holds (innermost).
 extern thread_local const Channel* t_pipeOwner;
 
-class Channel::PipeLock {
+// To the analysis it holds the pipe for its scope, as the thread does either way.
+class QUILLET_SCOPED_CAPABILITY Channel::PipeLock {
   public:
-    explicit PipeLock(Channel& c) : m_channel(c) {
+    explicit PipeLock(Channel& c) QUILLET_ACQUIRE(c.m_pipe) QUILLET_NO_THREAD_SAFETY_ANALYSIS : m_channel(c) {
         if (t_pipeOwner == &c) {
             m_reentered = true;
             return;
@@ -21,7 +22,7 @@ class Channel::PipeLock {
         m_previous = t_pipeOwner;
         t_pipeOwner = &c;
     }
-    ~PipeLock() {
+    ~PipeLock() QUILLET_RELEASE() QUILLET_NO_THREAD_SAFETY_ANALYSIS {
         if (m_reentered) return;
         t_pipeOwner = m_previous;
         m_channel.m_pipe.unlock();

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "platform/log/Log.h"
 
 namespace qaudio {
 
@@ -23,6 +26,20 @@ void signalLoop(pa_threaded_mainloop* loop) {
     pa_threaded_mainloop_signal(loop, 0);
 }
 
+// Ends a stream's life: no more callbacks, off the server, unreferenced. The caller
+// holds the loop lock.
+void releaseStreamLocked(pa_stream* stream) {
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+}
+
+// Why the last call on the connection failed, for the log.
+std::string contextError(pa_context* context) {
+    return pa_strerror(pa_context_errno(context));
+}
+
 class PulseOutput : public Output {
   public:
     PulseOutput(std::shared_ptr<PulseDevice> device, pa_threaded_mainloop* loop, pa_stream* stream,
@@ -35,10 +52,7 @@ class PulseOutput : public Output {
 
     ~PulseOutput() override {
         LoopLock lock(m_loop);
-        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-        pa_stream_disconnect(m_stream);
-        pa_stream_unref(m_stream);
+        releaseStreamLocked(m_stream);
     }
 
     size_t waitWritable(size_t minFrames, size_t maxFrames) override {
@@ -145,44 +159,60 @@ void onStreamRequest(pa_stream*, size_t, void* loop) {
 
 }  // namespace
 
+void PulseLoopRelease::operator()(pa_threaded_mainloop* loop) const {
+    pa_threaded_mainloop_stop(loop);  // returns at once when it never started
+    pa_threaded_mainloop_free(loop);
+}
+
+void PulseContextRelease::operator()(pa_context* context) const {
+    LoopLock lock(loop);
+    pa_context_set_state_callback(context, nullptr, nullptr);
+    pa_context_disconnect(context);
+    pa_context_unref(context);
+}
+
 std::shared_ptr<PulseDevice> PulseDevice::connect() {
     std::shared_ptr<PulseDevice> dev(new PulseDevice());
-    dev->m_loop = pa_threaded_mainloop_new();
-    if (!dev->m_loop) return nullptr;
-    dev->m_context = pa_context_new(pa_threaded_mainloop_get_api(dev->m_loop), "Quillet");
-    if (!dev->m_context) return nullptr;
-    pa_context_set_state_callback(dev->m_context, onContextState, dev->m_loop);
+    dev->m_loop.reset(pa_threaded_mainloop_new());
+    if (!dev->m_loop) {
+        quillet::log::write("audio", "cannot create the sound server's main loop");
+        return nullptr;
+    }
+    pa_threaded_mainloop* loop = dev->m_loop.get();
+    dev->m_context =
+        ContextPtr(pa_context_new(pa_threaded_mainloop_get_api(loop), "Quillet"), PulseContextRelease{loop});
+    if (!dev->m_context) {
+        quillet::log::write("audio", "cannot create a sound server connection");
+        return nullptr;
+    }
+    pa_context* context = dev->m_context.get();
+    pa_context_set_state_callback(context, onContextState, loop);
     // No autospawn: a missing server is reported to the caller, not started
     // behind its back.
-    if (pa_context_connect(dev->m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return nullptr;
-    if (pa_threaded_mainloop_start(dev->m_loop) < 0) return nullptr;
-    LoopLock lock(dev->m_loop);
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        quillet::log::write("audio", "cannot reach the sound server: " + contextError(context));
+        return nullptr;
+    }
+    if (pa_threaded_mainloop_start(loop) < 0) {
+        quillet::log::write("audio", "cannot start the sound server's main loop");
+        return nullptr;
+    }
+    LoopLock lock(loop);  // released before dev is, whose teardown takes it again
     for (;;) {
-        const pa_context_state_t s = pa_context_get_state(dev->m_context);
+        const pa_context_state_t s = pa_context_get_state(context);
         if (s == PA_CONTEXT_READY) break;
-        if (!PA_CONTEXT_IS_GOOD(s)) return nullptr;  // the destructor needs the lock: released first
-        pa_threaded_mainloop_wait(dev->m_loop);
+        if (!PA_CONTEXT_IS_GOOD(s)) {
+            quillet::log::write("audio", "the sound server refused the connection: " + contextError(context));
+            return nullptr;
+        }
+        pa_threaded_mainloop_wait(loop);
     }
     return dev;
 }
 
-PulseDevice::~PulseDevice() {
-    if (!m_loop) return;
-    if (m_context) {
-        {
-            LoopLock lock(m_loop);
-            pa_context_set_state_callback(m_context, nullptr, nullptr);
-            pa_context_disconnect(m_context);
-            pa_context_unref(m_context);
-        }
-    }
-    pa_threaded_mainloop_stop(m_loop);
-    pa_threaded_mainloop_free(m_loop);
-}
-
 uint32_t PulseDevice::serverVersion() {
-    LoopLock lock(m_loop);
-    return pa_context_get_server_protocol_version(m_context);
+    LoopLock lock(m_loop.get());
+    return pa_context_get_server_protocol_version(m_context.get());
 }
 
 std::unique_ptr<Output> PulseDevice::openOutput(const SampleFormat& format, uint32_t targetMs) {
@@ -200,29 +230,35 @@ std::unique_ptr<Output> PulseDevice::openOutput(const SampleFormat& format, uint
     attr.minreq = std::max<uint32_t>(frameBytes, attr.tlength * 2 / 5 / frameBytes * frameBytes);
     attr.fragsize = uint32_t(-1);
 
-    LoopLock lock(m_loop);
-    pa_stream* s = pa_stream_new(m_context, "Quillet playback", &spec, &map);
-    if (!s) return nullptr;
-    pa_stream_set_state_callback(s, onStreamEvent, m_loop);
-    pa_stream_set_write_callback(s, onStreamRequest, m_loop);
+    pa_threaded_mainloop* loop = m_loop.get();
+    pa_context* context = m_context.get();
+    LoopLock lock(loop);
+    pa_stream* s = pa_stream_new(context, "Quillet playback", &spec, &map);
+    if (!s) {
+        quillet::log::write("audio", "cannot create a playback stream: " + contextError(context));
+        return nullptr;
+    }
+    pa_stream_set_state_callback(s, onStreamEvent, loop);
+    pa_stream_set_write_callback(s, onStreamRequest, loop);
     const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                          PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(s, nullptr, &attr, flags, nullptr, nullptr) < 0) {
-        pa_stream_unref(s);
+        quillet::log::write("audio", "cannot connect a playback stream: " + contextError(context));
+        releaseStreamLocked(s);
         return nullptr;
     }
     for (;;) {
         const pa_stream_state_t st = pa_stream_get_state(s);
         if (st == PA_STREAM_READY) break;
         if (!PA_STREAM_IS_GOOD(st)) {
-            pa_stream_set_state_callback(s, nullptr, nullptr);
-            pa_stream_set_write_callback(s, nullptr, nullptr);
-            pa_stream_unref(s);
+            quillet::log::write("audio",
+                                "the sound server refused a playback stream: " + contextError(context));
+            releaseStreamLocked(s);
             return nullptr;
         }
-        pa_threaded_mainloop_wait(m_loop);
+        pa_threaded_mainloop_wait(loop);
     }
-    return std::make_unique<PulseOutput>(shared_from_this(), m_loop, s, format);
+    return std::make_unique<PulseOutput>(shared_from_this(), loop, s, format);
 }
 
 }  // namespace qaudio

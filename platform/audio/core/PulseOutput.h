@@ -20,6 +20,16 @@
 
 namespace qaudio {
 
+// Stops the loop's thread (if it runs) and frees the loop.
+struct PulseLoopRelease {
+    void operator()(pa_threaded_mainloop* loop) const;
+};
+// Disconnects and unreferences a context under its loop's lock.
+struct PulseContextRelease {
+    pa_threaded_mainloop* loop = nullptr;
+    void operator()(pa_context* context) const;
+};
+
 class PulseDevice : public std::enable_shared_from_this<PulseDevice> {
   public:
     // Connects to the default server; nullptr when it cannot be reached. The
@@ -27,7 +37,7 @@ class PulseDevice : public std::enable_shared_from_this<PulseDevice> {
     // it holds one, so the library can let go of the device while a channel
     // object is still referenced somewhere.
     static std::shared_ptr<PulseDevice> connect();
-    ~PulseDevice();
+    ~PulseDevice() = default;
     PulseDevice(const PulseDevice&) = delete;
     PulseDevice& operator=(const PulseDevice&) = delete;
 
@@ -39,9 +49,13 @@ class PulseDevice : public std::enable_shared_from_this<PulseDevice> {
     uint32_t serverVersion();
 
   private:
+    using LoopPtr = std::unique_ptr<pa_threaded_mainloop, PulseLoopRelease>;
+    using ContextPtr = std::unique_ptr<pa_context, PulseContextRelease>;
+
     PulseDevice() = default;
-    pa_threaded_mainloop* m_loop = nullptr;
-    pa_context* m_context = nullptr;
+    // Torn down in reverse: the context (under the loop's lock), then the loop.
+    LoopPtr m_loop;
+    ContextPtr m_context;
 };
 
 }  // namespace qaudio

@@ -108,9 +108,12 @@ public:
         m_samplesPerFrame = layer == 1 ? 384 : (layer == 3 && m_layout.first.version != 1) ? 576 : 1152;
 
         // A prescan counts the frames that are really there (a truncated
-        // file's info header still declares the whole length).
-        const bool scanned =
-            (flags & codes::kStreamPrescan) != 0 && !m_in->sequential() && mpg123_scan(mh) == MPG123_OK;
+        // file's info header still declares the whole length). Without an info
+        // header the length would be guessed from the first frame's bit rate,
+        // which need not be the others', so the frames are counted then too. A
+        // stream still arriving cannot be scanned.
+        const bool scan = (flags & codes::kStreamPrescan) != 0 || !hasInfoHeader();
+        const bool scanned = scan && !m_in->sequential() && mpg123_scan(mh) == MPG123_OK;
         const off_t length = mpg123_length(mh);
         if (length >= 0) {
             m_length = static_cast<uint64_t>(length);
@@ -134,6 +137,14 @@ public:
     }
 
 private:
+    // Whether the first frame is a Xing/Info or VBRI header, which gives the
+    // stream's frame count.
+    bool hasInfoHeader() {
+        const std::string frame = m_in->peek(m_layout.firstFrame, m_layout.first.length);
+        return frame.find("Xing") != std::string::npos || frame.find("Info") != std::string::npos ||
+               frame.find("VBRI") != std::string::npos;
+    }
+
     // Frames that decode to nothing (the skipped encoder delay) make
     // no output; a stream that makes none for this long is broken.
     static constexpr int kMaxIdleReads = 4096;

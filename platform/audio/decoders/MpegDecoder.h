@@ -5,11 +5,13 @@
 // are removed, so the length equals the encoder's input. Seeking is exact to
 // the sample, and the samples after a seek are bit-identical to a straight
 // decode (mono MPEG-2/2.5 streams: within 1e-6, libmpg123's mono synthesis
-// rounds the last bit by its history). The length is exact when the file has a Xing/Info/VBRI header or
-// when the caller asks for a prescan (kStreamPrescan, which also finds the
-// true end of a truncated file); otherwise it is libmpg123's estimate from
-// the file size and bit rate. The first seek scans the file once so that a
-// seek beyond the true end fails.
+// rounds the last bit by its history). The length is exact: a file with a
+// Xing/Info/VBRI header takes it from there, unless the caller asks for a
+// prescan (kStreamPrescan, which also finds the true end of a truncated
+// file); a file without one is scanned when it is opened (a stream still
+// arriving is not: its length is the estimate). The first seek of
+// an unscanned stream scans the file once so that a seek beyond the true end
+// fails.
 //
 // Tags: kTagId3 is the file's trailing 128-byte ID3v1 block, kTagId3v2 the
 // raw ID3v2 block at its start (header included).

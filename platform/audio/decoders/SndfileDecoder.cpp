@@ -78,12 +78,44 @@ uint32_t channelTypeOf(int format) {
     }
 }
 
+// libsndfile skips ID3v2 tags at the start before it looks at a file's type;
+// more than this many in a row is no audio file we hand it.
+constexpr int kMaxLeadingTags = 16;
+constexpr size_t kOggPageHeader = 27;  // up to the segment count (the Ogg framing)
+
+// Whether libsndfile may read the input. Ogg data goes to it only when its first
+// packet is Opus or FLAC: Ogg Vorbis has its own decoder, and libsndfile's Vorbis
+// reader leaks its decoder state whenever it gives up on a damaged stream.
+bool forSndfile(InputFile& in) {
+    uint64_t at = 0;
+    for (int tags = 0; in.peek(at, 3) == "ID3"; ++tags) {
+        const std::string h = in.peek(at, 10);
+        if (tags == kMaxLeadingTags || h.size() < 10) {
+            return false;
+        }
+        uint64_t size = 0;
+        for (size_t i = 6; i < 10; ++i) {
+            size = (size << 7) | (static_cast<unsigned char>(h[i]) & 0x7F);
+        }
+        at += 10 + size;
+    }
+    if (in.peek(at, 4) != "OggS") {
+        return true;
+    }
+    const std::string page = in.peek(at, kOggPageHeader);
+    if (page.size() < kOggPageHeader) {
+        return false;
+    }
+    const std::string packet = in.peek(at + kOggPageHeader + static_cast<unsigned char>(page[26]), 8);
+    return packet == "OpusHead" || packet.compare(0, 5, "\x7F" "FLAC") == 0;
+}
+
 class SndfileDecoder final : public Decoder {
 public:
     explicit SndfileDecoder(std::unique_ptr<InputFile> in) : m_in(std::move(in)) {}
 
     bool init() {
-        if (m_in->size() == 0) {
+        if (m_in->size() == 0 || !forSndfile(*m_in)) {
             return false;
         }
         SF_VIRTUAL_IO io{vioLength, vioSeek, vioRead, vioWrite, vioTell};

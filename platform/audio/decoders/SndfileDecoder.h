@@ -1,6 +1,7 @@
 // Everything libsndfile reads: WAV (PCM, float, ADPCM, ...), AIFF, FLAC,
 // Ogg Opus, Ogg FLAC, AU, CAF, W64 and the rest, except MPEG audio, which
-// has its own decoder (gapless decoding and ID3 tags).
+// has its own decoder (gapless decoding and ID3 tags), and Ogg streams other
+// than Opus and FLAC (Ogg Vorbis has its own decoder too).
 //
 // Float output (integer formats scaled to [-1, 1]), exact length and
 // sample-exact seeking. No tag views.

@@ -1,6 +1,7 @@
 #include "platform/audio/core/net/NetSource.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/audio/decoders/BuiltinDecoders.h"
 
@@ -11,6 +12,10 @@ namespace {
 // Slack for a decoder's read-ahead beyond the bytes of the frames asked for
 // (an Ogg page, a few MPEG frames and libvorbisfile's read size).
 constexpr uint64_t kReadSlack = 16 * 1024;
+// A read of the stream waits for this many bytes (or the end) rather than
+// return the first few: a decoder recognising its format needs several
+// frames in one look.
+constexpr size_t kMinRead = 16 * 1024;
 
 // An InputFile over a download. The sequential one (the decoder that plays
 // while the file arrives) reports how far it has read; the other reads a
@@ -22,7 +27,7 @@ class NetInput final : public InputFile {
 
     size_t read(void* out, size_t count) override {
         if (count == 0) return 0;
-        const size_t n = m_stream->read(m_pos, out, count);
+        const size_t n = m_stream->read(m_pos, out, count, kMinRead);
         m_pos += n;
         if (m_sequential && m_pos > m_high) {
             m_high = m_pos;
@@ -36,7 +41,7 @@ class NetInput final : public InputFile {
         return true;
     }
     uint64_t tell() const override { return m_pos; }
-    uint64_t size() const override { return m_stream->totalSize().value_or(kUnknownSize); }
+    uint64_t size() const override { return m_stream->dataSize().value_or(kUnknownSize); }
     bool sequential() const override { return m_sequential; }
 
   private:
@@ -74,9 +79,10 @@ std::unique_ptr<NetSource> NetSource::open(std::shared_ptr<NetStream> stream, DW
     }
     s->copyDecoderTags(*s->m_decoder);
     s->takeMeta();
-    s->m_stream->setOnComplete([s] { s->onComplete(); });
-    // The download may have ended before the hook was in place.
-    if (s->m_stream->complete()) s->onComplete();
+    // A body that arrived before the hook was in place is handled here, before
+    // the channel exists: it is seekable from the start, with no download sync.
+    if (!s->m_stream->setOnComplete([s] { s->openWhole(); }, [s] { s->fire(BASS_SYNC_DOWNLOAD, 0); }))
+        s->openWhole();
     return self;
 }
 
@@ -90,7 +96,7 @@ void NetSource::copyDecoderTags(const Decoder& decoder) {
         if (const auto view = decoder.tags(type)) m_decoderTags[type] = std::string(*view);
 }
 
-void NetSource::onComplete() {
+void NetSource::openWhole() {
     if (m_stream->keptWhole()) {
         auto input = std::make_unique<NetInput>(m_stream, false, nullptr);
         if (auto whole = openNetworkDecoder(std::move(input), BASS_STREAM_PRESCAN);
@@ -101,7 +107,9 @@ void NetSource::onComplete() {
             m_whole = std::move(whole);
         }
     }
-    fire(BASS_SYNC_DOWNLOAD, 0);
+    std::lock_guard lock(m_mutex);
+    m_wholeDone = true;
+    m_wholeCv.notify_all();
 }
 
 void NetSource::takeMeta() {
@@ -158,7 +166,11 @@ size_t NetSource::read(float* out, size_t frames, bool& ended) {
 
 bool NetSource::seek(uint64_t frame) {
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        // Every byte is in and the whole file's decoder is being opened on the
+        // download thread: a seek made just now waits for it.
+        if (m_input && m_stream->keptWhole())
+            m_wholeCv.wait_for(lock, std::chrono::seconds(10), [&] { return m_wholeDone; });
         if (m_whole) {
             m_decoder = std::move(m_whole);
             m_input = nullptr;

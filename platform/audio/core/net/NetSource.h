@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -54,7 +55,8 @@ class NetSource final : public Source, public NetInfo {
     explicit NetSource(std::shared_ptr<NetStream> stream) : m_stream(std::move(stream)) {}
     // Makes the metadata that arrived before the decoder's place current.
     void takeMeta();
-    void onComplete();  // download thread: the whole body arrived
+    // The whole body has arrived: opens the decoder that makes it seekable.
+    void openWhole();
     void fire(DWORD type, DWORD data);
     void copyDecoderTags(const Decoder& decoder);
     // Bytes the decoder may need for `frames` frames: reading with fewer
@@ -79,6 +81,8 @@ class NetSource final : public Source, public NetInfo {
 
     mutable std::mutex m_mutex;
     std::unique_ptr<Decoder> m_whole;  // the complete file's decoder, until the first seek takes it
+    bool m_wholeDone = false;          // openWhole() has finished
+    std::condition_variable m_wholeCv;
     std::map<DWORD, std::string> m_decoderTags;
     std::optional<std::string> m_meta;
 

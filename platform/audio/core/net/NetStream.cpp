@@ -203,22 +203,26 @@ size_t NetStream::onBodyThunk(const char* data, size_t size) {
 }
 
 void NetStream::finish(bool ok, int error) {
+    std::function<void()> prepare, announce;
     {
         std::lock_guard lock(m_mutex);
-        if (m_complete || m_failed) return;
-        m_complete = ok;
+        if (m_arrived || m_failed) return;
+        m_arrived = ok;
         m_failed = !ok;
         m_error = error;
+        m_hookTaken = true;
+        if (ok) {
+            prepare = m_prepare;
+            announce = m_announce;
+        }
         m_cv.notify_all();
     }
+    if (prepare) prepare();
     if (ok) {
-        std::function<void()> f;
-        {
-            std::lock_guard lock(m_mutex);
-            f = m_onComplete;
-        }
-        if (f) f();
+        std::lock_guard lock(m_mutex);
+        m_complete = true;
     }
+    if (announce) announce();
     if (m_proc) m_proc(nullptr, 0, m_user);
 }
 
@@ -234,9 +238,10 @@ ResponseHead NetStream::head() const {
     return m_head;
 }
 
-size_t NetStream::read(uint64_t offset, void* out, size_t count) {
+size_t NetStream::read(uint64_t offset, void* out, size_t count, size_t atLeast) {
+    const uint64_t want = offset + std::clamp<size_t>(atLeast, 1, std::max<size_t>(count, 1));
     std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [&] { return offset < m_base + m_data.size() || m_complete || m_failed || m_abort; });
+    m_cv.wait(lock, [&] { return want <= m_base + m_data.size() || m_arrived || m_failed || m_abort; });
     if (m_abort || offset < m_base || offset >= m_base + m_data.size()) return 0;
     const size_t n = std::min<uint64_t>(count, m_base + m_data.size() - offset);
     std::memcpy(out, m_data.data() + (offset - m_base), n);
@@ -245,7 +250,7 @@ size_t NetStream::read(uint64_t offset, void* out, size_t count) {
 
 bool NetStream::waitFor(uint64_t offset) {
     std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [&] { return offset <= m_base + m_data.size() || m_complete || m_failed || m_abort; });
+    m_cv.wait(lock, [&] { return offset <= m_base + m_data.size() || m_arrived || m_failed || m_abort; });
     return !m_abort && offset <= m_base + m_data.size();
 }
 
@@ -289,15 +294,21 @@ uint64_t NetStream::downloaded() const {
     return m_base + m_data.size();
 }
 
-uint64_t NetStream::readerOffset() const {
-    std::lock_guard lock(m_mutex);
-    return m_reader;
-}
-
 std::optional<uint64_t> NetStream::totalSize() const {
     std::lock_guard lock(m_mutex);
     if (m_complete) return m_base + m_data.size();
     return m_head.contentLength;
+}
+
+std::optional<uint64_t> NetStream::dataSize() const {
+    std::lock_guard lock(m_mutex);
+    if (m_arrived) return m_base + m_data.size();
+    return m_head.contentLength;
+}
+
+bool NetStream::finished() const {
+    std::lock_guard lock(m_mutex);
+    return m_arrived || m_failed || m_abort;
 }
 
 uint64_t NetStream::bufferBytes() const {
@@ -324,12 +335,15 @@ bool NetStream::failed() const {
 
 bool NetStream::keptWhole() const {
     std::lock_guard lock(m_mutex);
-    return m_complete && m_base == 0 && m_keepAll;
+    return m_arrived && m_base == 0 && m_keepAll;
 }
 
-void NetStream::setOnComplete(std::function<void()> f) {
+bool NetStream::setOnComplete(std::function<void()> prepare, std::function<void()> announce) {
     std::lock_guard lock(m_mutex);
-    m_onComplete = std::move(f);
+    if (m_hookTaken) return false;
+    m_prepare = std::move(prepare);
+    m_announce = std::move(announce);
+    return true;
 }
 
 }  // namespace qaudio::net

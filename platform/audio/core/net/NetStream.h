@@ -61,10 +61,11 @@ class NetStream {
     bool waitHead(int& error);
     ResponseHead head() const;
 
-    // Copies up to `count` bytes at `offset`, waiting until at least one is
-    // there. 0 at the end of the data, after a failure, after abort(), or
-    // when `offset` lies before what is still kept.
-    size_t read(uint64_t offset, void* out, size_t count);
+    // Copies up to `count` bytes at `offset`, waiting until `atLeast` of them
+    // (at least one) are there or the download has ended. 0 at the end of the
+    // data, after a failure, after abort(), or when `offset` lies before what
+    // is still kept.
+    size_t read(uint64_t offset, void* out, size_t count, size_t atLeast = 1);
     // Waits until `offset` bytes have arrived (or the download ended). False
     // when they never will.
     bool waitFor(uint64_t offset);
@@ -81,17 +82,21 @@ class NetStream {
     void release();
 
     uint64_t downloaded() const;                // audio bytes received
-    uint64_t readerOffset() const;              // what consumed() last reported
     std::optional<uint64_t> totalSize() const;  // known when announced or complete
-    uint64_t bufferBytes() const;               // the network buffer's size
-    void setBufferBitrate(uint32_t kbps);       // what the buffer's audio time is measured in
-    bool complete() const;                      // every byte has arrived
+    // The size readers of the data go by: the announced one until every byte
+    // has arrived (before the completion hook has run, unlike totalSize()).
+    std::optional<uint64_t> dataSize() const;
+    uint64_t bufferBytes() const;          // the network buffer's size
+    void setBufferBitrate(uint32_t kbps);  // what the buffer's audio time is measured in
+    bool complete() const;                 // every byte has arrived and the completion hook has run
     bool failed() const;
-    bool keptWhole() const;  // complete, and every byte is still kept
-    bool finished() const { return complete() || failed(); }
+    bool keptWhole() const;  // every byte has arrived and is still kept
+    bool finished() const;   // every byte has arrived, or the download failed
 
-    // Called on the download thread once the whole body has arrived.
-    void setOnComplete(std::function<void()> f);
+    // Sets what runs on the download thread once the whole body has arrived:
+    // `prepare` before complete() turns true, `announce` after. False when
+    // the body had arrived already: the caller then does what it needs itself.
+    bool setOnComplete(std::function<void()> prepare, std::function<void()> announce);
 
     void abort();
     // Aborts and waits for the download thread to end (at once when called
@@ -123,7 +128,9 @@ class NetStream {
     HeadParser m_parser;
     ResponseHead m_head;
     bool m_headDone = false;
-    bool m_complete = false;
+    bool m_arrived = false;    // every byte is in
+    bool m_hookTaken = false;  // finish() has looked for the completion hook
+    bool m_complete = false;   // m_arrived, and the completion hook has run
     bool m_failed = false;
     int m_error = BASS_OK;
     bool m_keepAll = true;
@@ -133,7 +140,8 @@ class NetStream {
     uint64_t m_reader = 0;
     uint64_t m_bufferBytes = 0;
     std::deque<std::pair<uint64_t, std::string>> m_meta;
-    std::function<void()> m_onComplete;
+    std::function<void()> m_prepare;
+    std::function<void()> m_announce;
     std::optional<IcyDemuxer> m_demuxer;
 
     // Download thread only.
