@@ -1,6 +1,7 @@
 #include "shell/UMainApp.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QThread>
@@ -40,7 +41,11 @@ TMainApp::~TMainApp() {
 }
 
 bool TMainApp::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_form.get() && event->type() == QEvent::Close) FormClose();
+    // Closing the main form ends the program, whatever other windows stay.
+    if (watched == m_form.get() && event->type() == QEvent::Close) {
+        FormClose();
+        QCoreApplication::quit();
+    }
     return false;
 }
 
