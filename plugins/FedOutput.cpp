@@ -321,6 +321,14 @@ void TFedOutput::close() {
         // A close run from inside this wait may have ended the thread already.
         if (m_ui.feeder.joinable()) m_ui.feeder.join();
     }
+    // Nothing plays what the ring still holds once the output is closed: drop it, so
+    // the buffered count (and the position built on it) reads nothing buffered.
+    // Reader and writer are gone, so the ring is free at once.
+    if (m_ui.closeDepth == 1 &&
+        m_ring.acquire(TOutputRing::kReset, TOutputRing::Wait::Sleep, TOutputRing::kUnbounded)) {
+        m_ring.clear();
+        m_ring.releaseSide(TOutputRing::kReset);
+    }
     --m_ui.closeDepth;
 }
 
