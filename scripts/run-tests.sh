@@ -54,6 +54,12 @@ if python3 scripts/check-layers.py; then
 else
   failed=$((failed + 1)); status=1
 fi
+echo "=== format check"
+if bash scripts/check-format.sh; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); status=1
+fi
 
 for config in release asan; do
   echo "=== build $config"
