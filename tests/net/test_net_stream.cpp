@@ -17,7 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::unique_ptr<NetServer> g_server;
+// The suite's one local server, started once for all its cases.
+std::unique_ptr<NetServer> g_server;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 std::string url(const std::string& path) {
     return g_server->url(path);
@@ -194,7 +195,12 @@ TEST_F(NetStream, ASlowFileStallsThenFinishesAndTheDownloadSyncFires) {
     double got = 0;
     while (done.calls == 0 && got < 10) {
         const DWORD n = BASS_ChannelGetData(h, buf.data(), DWORD(buf.size()));
-        ASSERT_NE(n, DWORD(-1));
+        // A slow machine may decode the whole file before it sees the sync's call:
+        // the stream has then ended, which is no error.
+        if (n == DWORD(-1)) {
+            ASSERT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENDED);
+            break;
+        }
         if (n < buf.size()) ++shortReads;  // waiting for the network, not blocked on it
         got += BASS_ChannelBytes2Seconds(h, n);
         if (n == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
