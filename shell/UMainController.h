@@ -51,6 +51,8 @@ class IMiniPlaylist {
     virtual QWidget* Window() const = 0;
     // Saves the lists when they changed (at shutdown).
     virtual void Save() = 0;
+    // Dresses the window in the skin just loaded (after a skin switch).
+    virtual void ApplyPlaylistSkin() = 0;
 };
 
 // The playlist without its window: the model over the playlist file. With no
@@ -75,6 +77,7 @@ class TModelPlaylist : public IMiniPlaylist {
     bool CoveredByOtherWindow() const override { return false; }
     QWidget* Window() const override { return nullptr; }
     void Save() override { m_model.SaveIfModified(); }
+    void ApplyPlaylistSkin() override {}
 
   private:
     TPlayListModel& m_model;
