@@ -12,18 +12,18 @@ constexpr int kRetryMs = 10;  // while a wait is active
 bool OpenNames(TMainApp& app, const std::vector<std::string>& names) {
     IMiniPlaylist* playlist = app.Playlist();
     TPlayListModel* model = app.Model();
-    TMainController* controller = app.Controller();
     TVAVIVerovu* player = app.Player();
-    if (app.Closed() || playlist == nullptr || model == nullptr || controller == nullptr || player == nullptr)
+    if (app.Closed() || playlist == nullptr || model == nullptr || player == nullptr)
         return false;
     playlist->SelectTemporaryList();
     const std::vector<std::size_t> added = model->AddNamesToList(names);
-    if (added.empty() || !playlist->DisplayedIsPlaying()) return false;
-    player->Close();
-    // A name the engine describes but cannot open gets its message from the
-    // engine; the next one is tried.
+    if (!added.empty()) player->Close();
+    // Played as a double click on the entry plays it: the temporary list
+    // becomes the playing list and the entry the current one, so the next
+    // track is the one after it. A name the engine describes but cannot open
+    // gets the engine's message, and the next one is tried.
     for (std::size_t row : added) {
-        if (controller->OpenAndPlay(playlist->PlayingFileName(row))) {
+        if (model->ListDblClick(int(row))) {
             app.Form().TotalTimeText = FormatDuration(player->PlayLength());
             return true;
         }

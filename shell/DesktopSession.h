@@ -14,9 +14,9 @@ class TMainApp;
 
 // Does what the open button does with `names` (resolved: local paths and
 // stream URLs) instead of the names chosen in the dialog: they are appended
-// to the temporary list, which is displayed, and when it is the playing list
-// the first of them that opens plays. The modified flag is not set. True
-// when one plays.
+// to the temporary list, which is displayed, and the first of them that
+// opens plays as the current entry of the temporary list. The modified flag
+// is not set. True when one plays.
 bool OpenNames(TMainApp& app, const std::vector<std::string>& names);
 
 // A later start's hand-over: names to open, or none to show the playlist
