@@ -64,7 +64,7 @@ bool TMainApp::FormCreate() {
 
     // The playlist: the model over the playlist file until its window exists.
     m_engineSeam = std::make_unique<TPlayListEngine>(*m_player);
-    m_model = std::make_unique<TPlayListModel>(m_options.folders.configWrite + "/playlist.xml", m_dialogs,
+    m_model = std::make_unique<TPlayListModel>(m_options.folders.dataWrite + "/playlist.xml", m_dialogs,
                                                *m_engineSeam);
     m_model->SeedRandom(uint32_t(std::time(nullptr)));
     m_model->LoadPlaylists();
