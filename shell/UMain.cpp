@@ -174,11 +174,15 @@ std::string TFMain::SkinsWriteFolder() const {
     return m_folders.dataWrite + "/" + kSkinsFolderName;
 }
 
-std::string TFMain::SkinPath(const std::string& name) const {
+std::vector<std::string> TFMain::SkinsReadFolders() const {
     std::vector<std::string> folders;
     for (const std::string& f : m_folders.dataRead) folders.push_back(f + "/" + kSkinsFolderName);
     if (folders.empty()) folders.push_back(SkinsWriteFolder());
-    const std::string found = FindSkinFile(folders, name);
+    return folders;
+}
+
+std::string TFMain::SkinPath(const std::string& name) const {
+    const std::string found = FindSkinFile(SkinsReadFolders(), name);
     return found.empty() ? SkinsWriteFolder() + "/" + name : found;
 }
 
