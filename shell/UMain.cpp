@@ -152,6 +152,8 @@ TFMain::TFMain(const TUserFolders& folders, QWidget* parent)
     miProgress = checkItem(this, "显示播放进度控制");
     miVol = checkItem(this, "显示声音大小控制");
     miBtnvisible = new QAction(this);
+    for (QAction* item : ButtonItems())
+        connect(item, &QAction::triggered, this, [this, item] { btnVisibleClick(item); });
 
     m_progress = std::make_unique<TBar>(TBar{imgProgress, btnthumb, imgProgFill, {}});
     m_volume = std::make_unique<TBar>(TBar{imgVol, btnvthumb, imgvolFill, {}});

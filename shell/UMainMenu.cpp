@@ -63,7 +63,6 @@ TMainMenu::TMainMenu(TFMain& form, TMainController& controller, IMiniPlaylist& p
         QAction* item = items[tag];
         item->setData(int(tag));
         miBtnvisibleMenu.addAction(item);
-        connect(item, &QAction::triggered, this, [this, item] { m_form.btnVisibleClick(item); });
     }
     m_form.miBtnvisible->setText(miBtnvisibleMenu.title());
     m_form.miBtnvisible->setMenu(&miBtnvisibleMenu);
@@ -92,7 +91,6 @@ TMainMenu::~TMainMenu() {
     m_form.removeEventFilter(this);
     // The form's actions outlive the menu: they forget it.
     m_form.miBtnvisible->setMenu(static_cast<QMenu*>(nullptr));
-    for (QAction* item : m_form.ButtonItems()) disconnect(item, nullptr, this, nullptr);
     if (m_about) delete m_about.data();
 }
 
