@@ -73,7 +73,9 @@ bool TMainApp::FormCreate() {
     // The menu works without the audio library too: it is the way to exit.
     m_menu = std::make_unique<TMainMenu>(form, *m_controller, *m_playlist);
     m_menu->OnClose = [this] { Close1Click(); };
-    m_menu->MenuPosition = [this] { return m_dock ? m_dock->contextMenuPosition() : m_menu->StripMenuPosition(); };
+    m_menu->MenuPosition = [this] {
+        return m_dock ? m_dock->contextMenuPosition() : m_menu->StripMenuPosition();
+    };
 
     if (m_player->BASSDLLVer().empty()) {
         MessageBox(form.Handle, "BASS.DLL is not loaded.", kCaption, MB_OK);
