@@ -658,8 +658,9 @@ void TFPlayList::paintBackground() {
         if (!pieces.source[i].isEmpty() && !pieces.target[i].isEmpty())
             p.drawImage(pieces.target[i], bitmap, pieces.source[i]);
     p.end();
-    // The magenta pixels are cut out of the window.
-    const QImage mask = m_painted.createMaskFromColor(qRgb(255, 0, 255), Qt::MaskOutColor);
+    // The magenta pixels are cut out of the window (a mask bitmap's set
+    // pixels are the ones Qt leaves out).
+    const QImage mask = m_painted.createMaskFromColor(qRgb(255, 0, 255), Qt::MaskInColor);
     setMask(QRegion(QBitmap::fromImage(mask)));
     update();
 }
@@ -689,6 +690,10 @@ bool TFPlayList::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFPlayList::resizeEvent(QResizeEvent*) {
+    relayout();
+}
+
+void TFPlayList::relayout() {
     if (!m_skinned) return;
     paintBackground();
     placeClose();
@@ -783,10 +788,9 @@ void TFPlayList::ApplyPlaylistSkin(const TPlWindowSkin& skin, const TPlColors* c
     palette.setColor(QPalette::Window, QColor(skin.listColor));
     m_lists->setPalette(palette);
     m_list->setPalette(palette);
-    if (size() == m_minimum)
-        resizeEvent(nullptr);
-    else
-        resize(m_minimum);
+    // A hidden window gets its resize event only when shown: lay out now.
+    resize(m_minimum);
+    relayout();
     m_splitX = m_layout.splitX;
     m_btnClose->update();
     m_lists->update();

@@ -122,6 +122,8 @@ class TFPlayList : public QWidget {
     void placeToolbar();
     void placeClose();
     void paintBackground();
+    // Background, shape, close button, toolbar and grids for the current size.
+    void relayout();
     void layoutControls();
     void modelChanged(TPlayListChange what);
     void ListsSelectCell(std::size_t row);
