@@ -125,7 +125,8 @@ void TPlGrid::paintEvent(QPaintEvent*) {
     const QFontMetrics metrics(font());
     // Wide enough for "00:00" in the grid's font.
     const int durationWidth =
-        m_columns > 1 ? std::max(plw::kDurationColumn, metrics.horizontalAdvance(QStringLiteral("00:00")) + 6) : 0;
+        m_columns > 1 ? std::max(plw::kDurationColumn, metrics.horizontalAdvance(QStringLiteral("00:00")) + 6)
+                      : 0;
     m_painted = 0;
     // Only the rows in view, plus a partly shown one at the bottom.
     for (int y = 0; y < height(); y += plw::kRowHeight) {
