@@ -77,6 +77,12 @@ bool TMainApp::FormCreate() {
         return m_form->frameGeometry();
     });
     m_controller = std::make_unique<TMainController>(form, *m_player, *m_playlist);
+    // The menu works without the audio library too: it is the way to exit.
+    m_menu = std::make_unique<TMainMenu>(form, *m_controller, *m_playlist);
+    m_menu->OnClose = [this] { Close1Click(); };
+    m_menu->MenuPosition = [this] {
+        return m_dock ? m_dock->contextMenuPosition() : m_menu->StripMenuPosition();
+    };
 
     if (m_player->BASSDLLVer().empty()) {
         MessageBox(form.Handle, "BASS.DLL is not loaded.", kCaption, MB_OK);
@@ -129,6 +135,7 @@ void TMainApp::FormClose() {
     if (m_hooked && m_options.hookEnd) m_options.hookEnd();
     m_hooked = false;
     if (OnShutdownStep) OnShutdownStep("HookEnd");
+    m_menu.reset();
     m_controller.reset();
     if (m_playlist) m_playlist->Save();
     m_playlist.reset();
