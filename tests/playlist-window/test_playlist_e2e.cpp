@@ -136,3 +136,52 @@ TEST_F(PlayListEndToEnd, ListsMadeInTheWindowSurviveARestart) {
     EXPECT_EQ(w.List().CellText(0, 0).toStdString(), moved);
     app->Close1Click();
 }
+
+TEST_F(PlayListEndToEnd, DamagedPlaylistIsReportedOnceTheMiniWindowShows) {
+    const std::string damaged = "<playlist count=\"2\"><group1 caption=\"x\"";
+    const QString file = dir.filePath("playlist.xml");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged.data(), qint64(damaged.size()));
+    }
+    const std::string bin = QCoreApplication::applicationDirPath().toStdString();
+    TMainApp::TOptions o;
+    o.exeFolder = bin + "/";
+    o.folders.configWrite = o.folders.dataWrite = dir.path().toStdString();
+    o.folders.configRead = {o.folders.configWrite};
+    o.folders.dataRead = {o.folders.dataWrite, bin};
+    o.device = TVAVIVerovu::kNoSoundDevice;
+    TMainApp app(std::move(o));
+    bool shownFirst = false;
+    ASSERT_TRUE(app.FormCreate());
+    const std::size_t before = boxes->boxes().size();
+    app.FormShow();
+    shownFirst = app.Form().isVisible();
+    ASSERT_EQ(boxes->boxes().size(), before + 1);
+    EXPECT_TRUE(shownFirst);
+    EXPECT_EQ(boxes->boxes().back().caption, "Quillet");
+    // Nothing changed: the file stays as it was.
+    app.Close1Click();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().toStdString(), damaged);
+}
+
+TEST_F(PlayListEndToEnd, DroppedFolderAddsItsPlayableFiles) {
+    auto app = start();
+    auto& playlist = dynamic_cast<TWindowPlaylist&>(*app->Playlist());
+    TPlayListModel& model = *app->Model();
+    model.SortbyOpenIndex1Click();
+    playlist.AddDropped({std::string(QUILLET_FIXTURES) + "/audio"});
+    const auto& items = model.Displayed().Items;
+    ASSERT_GE(items.size(), 5u);
+    for (std::size_t i = 1; i < items.size(); ++i)
+        EXPECT_LT(items[i - 1].StreamInfo.FileName, items[i].StreamInfo.FileName);
+    for (const TMediaInf& item : items) {
+        const std::string& name = item.StreamInfo.FileName;
+        EXPECT_FALSE(name.ends_with(".md") || name.ends_with(".sh")) << name;  // not audio
+    }
+    EXPECT_TRUE(model.Modified());
+    app->Close1Click();
+}
