@@ -73,13 +73,16 @@ bool TMainApp::FormCreate() {
                                                *m_progress);
     m_model->SeedRandom(uint32_t(std::time(nullptr)));
     m_model->LoadPlaylists();
-    m_playlist = std::make_unique<TWindowPlaylist>(*m_model, form, [this] {
-        if (m_dock) {
-            const TRect r = m_dock->miniOnScreen();
-            return QRect(r.x1, r.y1, r.width(), r.height());
-        }
-        return m_form->frameGeometry();
-    }, m_progress.get());
+    m_playlist = std::make_unique<TWindowPlaylist>(
+        *m_model, form,
+        [this] {
+            if (m_dock) {
+                const TRect r = m_dock->miniOnScreen();
+                return QRect(r.x1, r.y1, r.width(), r.height());
+            }
+            return m_form->frameGeometry();
+        },
+        m_progress.get());
     m_controller = std::make_unique<TMainController>(form, *m_player, *m_playlist);
     // The menu works without the audio library too: it is the way to exit.
     m_menu = std::make_unique<TMainMenu>(form, *m_controller, *m_playlist);
