@@ -17,7 +17,7 @@ QString u8(const char* text) {
 }
 
 // One row of eight columns: wide enough for the longest label.
-constexpr int kColumnWidth = 56;
+constexpr int kColumnWidth = 66;
 constexpr int kRowHeight = 24;
 
 }  // namespace
