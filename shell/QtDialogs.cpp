@@ -1,6 +1,9 @@
 #include "shell/QtDialogs.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QThread>
 #include <algorithm>
 #include <vector>
@@ -9,8 +12,22 @@
 
 namespace {
 
+// A message box centred on the screen once it has its size. Qt's own
+// placement guesses a window manager's frame (and is off by that guess where
+// there is none), and a strip docked in a panel has no window of its own to
+// centre on.
+class TCentredBox : public QMessageBox {
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        const QScreen* s = QGuiApplication::screenAt(QCursor::pos());
+        if (s == nullptr) s = QGuiApplication::primaryScreen();
+        if (s != nullptr) move(s->availableGeometry().center() - rect().center());
+    }
+};
+
 int showBox(const std::string& text, const std::string& caption, UINT type) {
-    QMessageBox box;
+    TCentredBox box;
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
     box.setWindowRole("message");
