@@ -9,6 +9,7 @@
 
 #include "platform/win/MessageBox.h"
 #include "shell/UOptions.h"
+#include "shell/UPlayListWindow.h"
 #include "tests/shell-app/MenuRig.h"
 #include "tests/shell/ScreenCompare.h"
 #include "tests/shell/SkinTestUtil.h"
@@ -26,14 +27,17 @@ class MenuScreens : public ::testing::Test {
         const fs::path skins = dir.path / "QuilletSkins";
         ASSERT_TRUE(ExtractDefaultSkin(skins.string()));
         fs::copy_file(SkinFixture("paper.skn"), skins / "paper.skn");
-        rig =
-            std::make_unique<TMenuRig>(folders, (dir.path / "playlist.xml").string(),
-                                       [](TPlayListModel& model, TFMain&) -> std::unique_ptr<IMiniPlaylist> {
-                                           return std::make_unique<TModelPlaylist>(model);
-                                       });
+        rig = std::make_unique<TMenuRig>(
+            folders, (dir.path / "playlist.xml").string(),
+            [this](TPlayListModel& model, TFMain& form) -> std::unique_ptr<IMiniPlaylist> {
+                auto window =
+                    std::make_unique<TWindowPlaylist>(model, form, [&form] { return form.geometry(); });
+                playlist = window.get();
+                return window;
+            });
         form = rig->form.get();
         menu = rig->menu.get();
-        form->move(40, 40);
+        form->move(40, 500);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     }
@@ -54,6 +58,7 @@ class MenuScreens : public ::testing::Test {
     std::unique_ptr<TMenuRig> rig;
     TFMain* form = nullptr;
     TMainMenu* menu = nullptr;
+    TWindowPlaylist* playlist = nullptr;
 };
 
 TEST_F(MenuScreens, OpenContextMenu) {
@@ -101,21 +106,30 @@ TEST_F(MenuScreens, AboutBox) {
     CompareWithReference(image, "about-box");
 }
 
-TEST_F(MenuScreens, TenSkinSwitchesLeaveTheWindowAsTheFirst) {
+TEST_F(MenuScreens, TenSkinSwitchesLeaveBothWindowsAsTheFirst) {
     ASSERT_EQ(menu->mnSkins.actions().size(), 2);
-    QImage first[2];
+    playlist->ShowWindow();
+    QWidget* list = playlist->Window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list));
+    QImage firstStrip[2], firstList[2];
     for (int i = 0; i < 10; ++i) {
         const int which = (i + 1) % 2;  // paper first, then back to the built-in skin
         rig->skinItem(which == 1 ? "paper.skn" : "default.skn")->trigger();
-        const QImage shot = stripShot();
-        if (first[which].isNull()) {
-            first[which] = shot;
+        const QImage strip = stripShot();
+        const QImage shownList = SettledScreenGrab(list->geometry());
+        if (firstStrip[which].isNull()) {
+            firstStrip[which] = strip;
+            firstList[which] = shownList;
             continue;
         }
-        ASSERT_EQ(shot.size(), first[which].size()) << "switch " << i;
-        EXPECT_EQ(PixelsOff(shot, first[which], 0), 0) << "switch " << i;
+        ASSERT_EQ(strip.size(), firstStrip[which].size()) << "switch " << i;
+        EXPECT_EQ(PixelsOff(strip, firstStrip[which], 0), 0) << "switch " << i;
+        ASSERT_EQ(shownList.size(), firstList[which].size()) << "switch " << i;
+        EXPECT_EQ(PixelsOff(shownList, firstList[which], 0), 0) << "switch " << i;
     }
-    EXPECT_NE(first[0].size(), first[1].size());
+    // Each skin looks its own in both windows.
+    EXPECT_NE(firstStrip[0].size(), firstStrip[1].size());
+    EXPECT_NE(firstList[0], firstList[1]);
     EXPECT_TRUE(boxes->boxes().empty());
 }
 
