@@ -34,13 +34,20 @@ LAYERS = [
     ("engine/types", []),
     ("engine/bass", ["platform/audio", "platform/log"]),
     ("plugins", ["engine/types", "engine/bass", "platform/win", "platform/desktop"]),
+    ("plugins/visual", ["plugins", "platform/win"]),
     ("engine", ["plugins", "mediainfo"]),
     ("playlist", ["engine", "platform/xml"]),
+    ("playlist/window", ["playlist", "platform/win"]),
     ("resources", []),
-    ("shell", ["playlist", "platform/zip", "platform/hook", "resources"]),
+    ("shell", ["playlist/window", "platform/zip", "platform/hook", "resources"]),
     ("tools", ["engine"]),
     ("quilletplay.cpp", ["shell"]),
 ]
+# Layers that may include only these files of the layers below them (their own
+# files aside): a plug-in library sees the plug-in interface, never the host.
+ONLY = {
+    "plugins/visual": {"plugins/WinampVis.h", "platform/win/WinApi.h", "platform/win/WinTypes.h"},
+}
 # Above every layer: they may include anything.
 TOP = ["tests", "bench", "fuzz"]
 
@@ -133,6 +140,11 @@ def check(tree):
                     continue
                 includes += 1
                 target_layer = layer_of(target)
+                only = ONLY.get(source_layer)
+                if only is not None and target_layer != source_layer and target not in only:
+                    problems.append(f'{path}:{number}: {source_layer} may include only '
+                                    f'{", ".join(sorted(only))} below it ("{match.group(1)}")')
+                    continue
                 if source_layer == "top" or target_layer in allowed[source_layer]:
                     continue
                 problems.append(f'{path}:{number}: {source_layer} -> {target_layer or "no layer"} '

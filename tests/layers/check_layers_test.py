@@ -76,6 +76,17 @@ class LayerCheck(unittest.TestCase):
         status, out = run_check(files)
         self.assertEqual(status, 0, out)
 
+    def test_the_plugin_library_sees_only_the_plugin_interface(self):
+        files = {**self.BASE, "plugins/WinampVis.h": "#pragma once\n",
+                 "plugins/visual/Draw.h": "#pragma once\n",
+                 "plugins/visual/Vis.cpp": '#include "plugins/WinampVis.h"\n#include "plugins/visual/Draw.h"\n'}
+        status, out = run_check(files)
+        self.assertEqual(status, 0, out)
+        status, out = run_check({**files, "plugins/visual/Host.cpp": '#include "plugins/PluginHost.h"\n'})
+        self.assertEqual(status, 1, out)
+        self.assertIn('plugins/visual/Host.cpp:1: plugins/visual may include only', out)
+        self.assertIn("1 problem(s)", out)
+
 
 if __name__ == "__main__":
     SCRIPT = sys.argv.pop(1)
