@@ -41,13 +41,12 @@ int renderModule(winampVisModule* module);
 void quitModule(winampVisModule* module);
 winampVisModule* getModule(int index);
 
-char g_headerName[] = "Quillet visualisations";
-char g_bandsName[] = "Spectrum analyser";
-char g_scopeName[] = "Oscilloscope";
-
 // The records the host reads and writes (the interface hands out pointers to
 // them); the window of each running module beside them.
 // NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables): the interface's records
+char g_headerName[] = "Quillet visualisations";
+char g_bandsName[] = "Spectrum analyser";
+char g_scopeName[] = "Oscilloscope";
 winampVisModule g_modules[2] = {
     {g_bandsName,
      nullptr,
