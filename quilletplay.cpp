@@ -1,17 +1,37 @@
 // quilletplay: the music player with its mini window. Needs a display; the
 // headless player is tools/quillet-play.
 #include <QApplication>
+#include <QDir>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/desktop/Desktop.h"
 #include "platform/hook/Hook.h"
+#include "platform/win/MessageLayer.h"
 #include "platform/win/qt/QtMessagePump.h"
+#include "shell/CommandLine.h"
+#include "shell/DesktopSession.h"
+#include "shell/Mpris.h"
 #include "shell/QtDialogs.h"
 #include "shell/SignalClose.h"
+#include "shell/SingleInstance.h"
 #include "shell/UMainApp.h"
 
 int main(int argc, char** argv) {
+    const TCommandLine line =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+    if (!line.badOption.empty()) {
+        std::fprintf(stderr, "quilletplay: unknown option %s\n%s", line.badOption.c_str(),
+                     UsageText().c_str());
+        return 2;
+    }
+    if (line.help || line.version) {
+        std::fputs((line.help ? UsageText() : VersionText()).c_str(), stdout);
+        return 0;
+    }
+    for (const std::string& skipped : line.skipped) std::fprintf(stderr, "%s\n", skipped.c_str());
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
         std::getenv("QT_QPA_PLATFORM") == nullptr) {
         std::fputs("quilletplay: no display to show the window on (the headless player is quillet-play)\n",
@@ -21,6 +41,22 @@ int main(int argc, char** argv) {
     TFMain::PrepareApplication();
     QApplication app(argc, argv);
     quillet::win::QtMessagePump pump;
+
+    // One running program per session: a later start hands its names over
+    // (none: the running program shows its playlist window) and ends.
+    QStringList names;
+    for (const std::string& name : line.names) names << QString::fromStdString(name);
+    TSingleInstance instance;
+    switch (instance.Claim(names)) {
+        case TSingleInstance::TRole::Primary:
+            break;
+        case TSingleInstance::TRole::HandedOver:
+            return 0;
+        case TSingleInstance::TRole::Failed:
+            std::fprintf(stderr, "quilletplay: another player runs but does not answer: %s\n",
+                         instance.Error().toStdString().c_str());
+            return 1;
+    }
     quillet::win::setMessageBoxPresenter(std::make_shared<TQtMessageBoxPresenter>());
 
     const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
@@ -40,6 +76,10 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         TMainApp main(std::move(options));
+        // Commands of the desktop (hand-overs, bus clients) run one at a
+        // time, outside the engine's waits.
+        TCommandQueue commands([] { return quillet::win::MessageWaitDepth() == 0; });
+        TMpris mpris(main, commands);
         if (desktop) desktop->setStrip(&main.Form());
         // SIGTERM and SIGINT close the window as the exit command does. One
         // that comes during the start-up (a message box is open) closes the
@@ -59,9 +99,18 @@ int main(int argc, char** argv) {
         main.FormCreate();
         starting = false;
         if (!closeRequested) {
+            if (instance.OnBus() && !mpris.Register(instance.Bus()))
+                std::fputs("quilletplay: the media-player interface is not on the bus\n", stderr);
+            instance.SetReceiver([&main, &commands](const QStringList& handed) {
+                std::vector<std::string> v;
+                for (const QString& name : handed) v.push_back(name.toStdString());
+                commands.Enqueue([&main, v] { HandOver(main, v); });
+            });
+            if (!line.names.empty()) commands.Enqueue([&main, &line] { OpenNames(main, line.names); });
             main.FormShow();
             status = app.exec();
         }
+        mpris.Unregister();
         main.FormClose();
         if (desktop) desktop->setStrip(nullptr);
     }

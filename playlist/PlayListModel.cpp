@@ -1,6 +1,7 @@
 #include "playlist/PlayListModel.h"
 
 #include <algorithm>
+#include <cctype>
 #include <numeric>
 #include <unordered_set>
 
@@ -59,21 +60,50 @@ std::vector<std::size_t> TPlayListModel::AddFilesToList() {
     std::vector<std::string> files;
     if (!m_dialogs.OpenFiles(filter, files)) return {};
 
+    return sortKeepingRows(appendNames(files));
+}
+
+std::vector<std::size_t> TPlayListModel::AddNamesToList(const std::vector<std::string>& names) {
+    if (!m_engine.BASSReady()) return {};
+    return sortKeepingRows(appendNames(names));
+}
+
+bool TPlayListModel::IsStreamURL(std::string_view name) {
+    const auto startsWith = [name](std::string_view prefix) {
+        if (name.size() < prefix.size()) return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(name[i])) != prefix[i]) return false;
+        return true;
+    };
+    return startsWith("http://") || startsWith("mms://");
+}
+
+std::vector<std::size_t> TPlayListModel::appendNames(const std::vector<std::string>& names) {
     std::vector<TMediaInf>& items = m_displayed->Items;
-    const std::size_t firstNew = items.size();
-    for (const std::string& file : files) {
+    std::vector<std::size_t> rows;
+    for (const std::string& name : names) {
         TStreamInfo info;
-        if (!m_engine.GetStreamInfo(file, info)) continue;  // not playable: skipped quietly
+        if (IsStreamURL(name)) {
+            if (!m_engine.Open(name)) continue;  // the engine reports why
+            info = m_engine.StreamInfo();
+        } else if (!m_engine.GetStreamInfo(name, info)) {
+            continue;  // not playable: skipped quietly
+        }
         TMediaInf& entry = items.emplace_back();
         entry.OpenIndex = static_cast<int32_t>(items.size() - 1);
         entry.StreamInfo = std::move(info);
+        rows.push_back(items.size() - 1);
     }
-    const std::size_t added = items.size() - firstNew;
-    const std::vector<std::size_t> newRow = sortDisplayed();
-    std::vector<std::size_t> rows(added);
-    for (std::size_t i = 0; i < added; ++i) rows[i] = newRow[firstNew + i];
-    changed(TPlayListChange::Items);
     return rows;
+}
+
+std::vector<std::size_t> TPlayListModel::sortKeepingRows(const std::vector<std::size_t>& rows) {
+    const std::vector<std::size_t> newRow = sortDisplayed();
+    std::vector<std::size_t> sorted;
+    sorted.reserve(rows.size());
+    for (std::size_t row : rows) sorted.push_back(newRow[row]);
+    changed(TPlayListChange::Items);
+    return sorted;
 }
 
 void TPlayListModel::Files1Click() {

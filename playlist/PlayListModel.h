@@ -119,6 +119,13 @@ class TPlayListModel {
     // new entries have after the sort, in the order they were chosen (empty
     // when nothing was added). Does not set the modified flag.
     std::vector<std::size_t> AddFilesToList();
+    // The same for names given instead of chosen in the dialog (the command
+    // line, a second start, a bus client): files are added as AddFilesToList
+    // adds them, "http://" and "mms://" URLs as AddURL1Click adds them (the
+    // engine opens each). Names the engine cannot describe or open are
+    // skipped. Returns the rows of the new entries after the sort, in the
+    // order of `names`. Does not set the modified flag.
+    std::vector<std::size_t> AddNamesToList(const std::vector<std::string>& names);
     // The file name of the next (previous) entry of the playing list by the
     // play mode, which becomes the current one; empty when there is none.
     std::string NextTrack();
@@ -162,7 +169,15 @@ class TPlayListModel {
     // at construction).
     void SeedRandom(uint32_t seed) { m_random.seed(seed); }
 
+    // True for the names the engine opens as network streams.
+    static bool IsStreamURL(std::string_view name);
+
   private:
+    // Appends the files the engine can describe to the displayed list (and
+    // opens the URLs among them); the new entries' rows before any sort.
+    std::vector<std::size_t> appendNames(const std::vector<std::string>& names);
+    // Sorts the displayed list and maps `rows` (before the sort) to after it.
+    std::vector<std::size_t> sortKeepingRows(const std::vector<std::size_t>& rows);
     // NextTrack (+1) and PrevTrack (-1): the entry the play mode picks next.
     std::string StepTrack(int direction);
     std::size_t rowOf(const TPlayList* list) const;

@@ -37,8 +37,9 @@ LAYERS = [
     ("plugins/visual", ["plugins", "platform/win"]),
     ("engine", ["plugins", "mediainfo"]),
     ("playlist", ["engine", "platform/xml"]),
+    ("playlist/window", ["playlist", "platform/win"]),
     ("resources", []),
-    ("shell", ["playlist", "platform/zip", "platform/hook", "resources"]),
+    ("shell", ["playlist/window", "platform/zip", "platform/hook", "resources"]),
     ("tools", ["engine"]),
     ("quilletplay.cpp", ["shell"]),
 ]

@@ -152,6 +152,8 @@ TFMain::TFMain(const TUserFolders& folders, QWidget* parent)
     miProgress = checkItem(this, "显示播放进度控制");
     miVol = checkItem(this, "显示声音大小控制");
     miBtnvisible = new QAction(this);
+    for (QAction* item : ButtonItems())
+        connect(item, &QAction::triggered, this, [this, item] { btnVisibleClick(item); });
 
     m_progress = std::make_unique<TBar>(TBar{imgProgress, btnthumb, imgProgFill, {}});
     m_volume = std::make_unique<TBar>(TBar{imgVol, btnvthumb, imgvolFill, {}});
@@ -174,11 +176,15 @@ std::string TFMain::SkinsWriteFolder() const {
     return m_folders.dataWrite + "/" + kSkinsFolderName;
 }
 
-std::string TFMain::SkinPath(const std::string& name) const {
+std::vector<std::string> TFMain::SkinsReadFolders() const {
     std::vector<std::string> folders;
     for (const std::string& f : m_folders.dataRead) folders.push_back(f + "/" + kSkinsFolderName);
     if (folders.empty()) folders.push_back(SkinsWriteFolder());
-    const std::string found = FindSkinFile(folders, name);
+    return folders;
+}
+
+std::string TFMain::SkinPath(const std::string& name) const {
+    const std::string found = FindSkinFile(SkinsReadFolders(), name);
     return found.empty() ? SkinsWriteFolder() + "/" + name : found;
 }
 

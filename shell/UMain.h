@@ -17,6 +17,8 @@
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/types/PlayerTypes.h"
 #include "platform/win/WinTypes.h"
@@ -96,11 +98,29 @@ class TFMain : public QWidget {
     // when none holds it.
     std::string SkinPath(const std::string& name) const;
     std::string SkinsWriteFolder() const;
+    // The folders skins are read from, the one that wins on equal names first.
+    std::vector<std::string> SkinsReadFolders() const;
     // The skin's archive: every member read by both windows comes from the
     // archive the last LoadSkin opened.
     qzip::ZipReader SkinZip;
     // The failure of the last LoadSkin, or empty.
     const std::string& SkinError() const { return m_skinError; }
+
+    // --- button settings (UMainOptions.cpp) -----------------------------------
+    TSettingsFile& Settings() { return *m_settings; }
+    // Writes attributes of the current skin's element. A file that cannot be
+    // written is reported in one message box and false comes back; a damaged
+    // file moved aside is reported once after the write.
+    bool WriteSkinSettings(const std::vector<std::pair<std::string, std::string>>& attributes);
+    // The options dialog, modal; its OK lays the strip out again.
+    void Options1Click();
+    // The button menu's ten items (tags 0 to 9: the eight controls in the
+    // order of kButtonNames, then miProgress and miVol).
+    std::array<QAction*, 10> ButtonItems() const;
+    // A button menu item was toggled (its check mark already inverted): the
+    // setting is written, then the strip laid out again. When the file cannot
+    // be written the check mark goes back and the strip stays as it was.
+    void btnVisibleClick(QAction* item);
 
     // --- layout and drawing ----------------------------------------------
     void ApplyButtonSettings();

@@ -12,6 +12,7 @@
 #include "platform/win/WinApi.h"
 #include "platform/win/qt/QtFormWindow.h"
 #include "shell/TaskbarDock.h"
+#include "shell/UPlayListWindow.h"
 
 namespace {
 
@@ -62,14 +63,26 @@ bool TMainApp::FormCreate() {
     if (!form.FixedStyle) form.ApplyButtonSettings();
     form.DrawVolume(int(m_player->Volume()));
 
-    // The playlist: the model over the playlist file until its window exists.
+    // The playlist: the model over the playlist file, shown by its window.
     m_engineSeam = std::make_unique<TPlayListEngine>(*m_player);
     m_model = std::make_unique<TPlayListModel>(m_options.folders.configWrite + "/playlist.xml", m_dialogs,
                                                *m_engineSeam);
     m_model->SeedRandom(uint32_t(std::time(nullptr)));
     m_model->LoadPlaylists();
-    m_playlist = std::make_unique<TModelPlaylist>(*m_model);
+    m_playlist = std::make_unique<TWindowPlaylist>(*m_model, form, [this] {
+        if (m_dock) {
+            const TRect r = m_dock->miniOnScreen();
+            return QRect(r.x1, r.y1, r.width(), r.height());
+        }
+        return m_form->frameGeometry();
+    });
     m_controller = std::make_unique<TMainController>(form, *m_player, *m_playlist);
+    // The menu works without the audio library too: it is the way to exit.
+    m_menu = std::make_unique<TMainMenu>(form, *m_controller, *m_playlist);
+    m_menu->OnClose = [this] { Close1Click(); };
+    m_menu->MenuPosition = [this] {
+        return m_dock ? m_dock->contextMenuPosition() : m_menu->StripMenuPosition();
+    };
 
     if (m_player->BASSDLLVer().empty()) {
         MessageBox(form.Handle, "BASS.DLL is not loaded.", kCaption, MB_OK);
@@ -122,6 +135,7 @@ void TMainApp::FormClose() {
     if (m_hooked && m_options.hookEnd) m_options.hookEnd();
     m_hooked = false;
     if (OnShutdownStep) OnShutdownStep("HookEnd");
+    m_menu.reset();
     m_controller.reset();
     if (m_playlist) m_playlist->Save();
     m_playlist.reset();

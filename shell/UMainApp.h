@@ -16,6 +16,7 @@
 #include "shell/QtDialogs.h"
 #include "shell/UMain.h"
 #include "shell/UMainController.h"
+#include "shell/UMainMenu.h"
 #include "shell/UserPaths.h"
 
 namespace quillet::desktop {
@@ -54,6 +55,7 @@ class TMainApp : public QObject {
     TFMain& Form() { return *m_form; }
     TVAVIVerovu* Player() { return m_player.get(); }
     TMainController* Controller() { return m_controller.get(); }
+    TMainMenu* Menu() { return m_menu.get(); }
     TPlayListModel* Model() { return m_model.get(); }
     TQtPlayListDialogs& Dialogs() { return m_dialogs; }
     IMiniPlaylist* Playlist() { return m_playlist.get(); }
@@ -76,6 +78,7 @@ class TMainApp : public QObject {
     std::unique_ptr<TPlayListModel> m_model;
     std::unique_ptr<IMiniPlaylist> m_playlist;
     std::unique_ptr<TMainController> m_controller;
+    std::unique_ptr<TMainMenu> m_menu;
     std::unique_ptr<TTaskbarDock> m_dock;
     int m_fontId = -1;
     bool m_hooked = false;

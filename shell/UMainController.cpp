@@ -44,6 +44,18 @@ int VisModeAfterDblClick(int mode) {
 
 // --- balloon -------------------------------------------------------------------
 
+QPoint BalloonPlace(QPoint point, QSize size) {
+    const QScreen* screen = QGuiApplication::screenAt(point);
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return point;
+    const QRect area = screen->geometry();
+    const int x = std::clamp(point.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width()));
+    // Too low to hang below the point: it stands on it, clear of the strip
+    // under it (a balloon over the strip would take the mouse off the strip).
+    const int y = point.y() + size.height() <= area.bottom() + 1 ? point.y() : point.y() - size.height();
+    return QPoint(x, std::max(y, area.top()));
+}
+
 TBalloon::TBalloon() : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowRole("balloon");
@@ -62,15 +74,7 @@ void TBalloon::ShowAt(QPoint screenPos, const QString& title, const QStringList&
     const int w = std::max(textBox.width(), QFontMetrics(bold).horizontalAdvance(m_title)) + 16;
     const int h = textBox.height() + QFontMetrics(bold).height() + 16;
     resize(w, h);
-    // Keep the whole balloon on the screen it points at.
-    QPoint pos = screenPos;
-    if (const QScreen* screen = QGuiApplication::screenAt(screenPos) ? QGuiApplication::screenAt(screenPos)
-                                                                     : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        pos.setX(std::clamp(pos.x(), area.left(), std::max(area.left(), area.right() + 1 - w)));
-        pos.setY(std::clamp(pos.y(), area.top(), std::max(area.top(), area.bottom() + 1 - h)));
-    }
-    move(pos);
+    move(BalloonPlace(screenPos, QSize(w, h)));
     show();
     update();
     m_close.start();
@@ -221,6 +225,10 @@ void TMainController::btnMuteClick() {
     m_player.SetMuted(!m_player.Muted(), kMuteFadeMs);
     // The player ignores a request while its previous fade runs: show what it
     // reports, not what was asked.
+    showMuted();
+}
+
+void TMainController::showMuted() {
     m_form.btnMute->SetPressed(m_player.Muted());
     mnMute.setChecked(m_player.Muted());
 }
@@ -256,6 +264,7 @@ void TMainController::PlaybackEnded() {
 
 void TMainController::PlayerModeChanged(TPlayerMode mode) {
     setPauseInFront(mode == plmPlaying);
+    showMuted();  // a click during a pause's or stop's fade was not heeded
     if (mode == plmPlaying)
         Timer_step.start();
     else

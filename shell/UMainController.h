@@ -100,6 +100,11 @@ int DragThumbLeft(int thumbLeft, int mouseX, int grabOffset, int barLeft, int ba
 int VisModeAfterClick(int mode);
 int VisModeAfterDblClick(int mode);
 
+// Where a balloon of that size that points at `point` goes on the screen:
+// its top-left corner at the point, moved left to stay on the screen, and
+// above the point when there is no room below it.
+QPoint BalloonPlace(QPoint point, QSize size);
+
 // The balloon: a small window of our own with a title and lines of text that
 // closes itself after six seconds.
 class TBalloon : public QWidget {
@@ -172,6 +177,8 @@ class TMainController : public QObject {
     void showBalloon();
     void closeBalloon();
     void setPauseInFront(bool pause);
+    // The mute button's frame and mnMute's check mark as the player reports.
+    void showMuted();
     void updateTotalTime();
 
     TFMain& m_form;

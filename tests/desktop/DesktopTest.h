@@ -7,7 +7,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <cstdlib>
 #include <cstring>
@@ -70,6 +73,11 @@ class Program {
         if (!m_process.waitForFinished(3000)) kill();
     }
     qint64 pid() const { return m_process.processId(); }
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
+    // How the program ended: its exit status, -1 when it crashed or was killed.
+    int exitCode() const {
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
 
   private:
     QProcess m_process;
@@ -106,5 +114,35 @@ inline std::unique_ptr<desktop::XConnection> testConnection() {
     EXPECT_NE(x, nullptr) << "the desktop tests need an X server ($DISPLAY)";
     return x;
 }
+
+// tint2 as the desktop's panel: a 1280 x 32 bar along the bottom with a task
+// list, a system tray and a clock. Without a window manager it needs to be told
+// the desktops first, or it waits for one.
+class Tint2 {
+  public:
+    explicit Tint2(desktop::XConnection& x) {
+        for (const char* name : {"_NET_NUMBER_OF_DESKTOPS", "_NET_CURRENT_DESKTOP"}) {
+            const std::uint32_t value = std::strcmp(name, "_NET_CURRENT_DESKTOP") == 0 ? 0 : 1;
+            xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, x.root(), x.atom(name), XCB_ATOM_CARDINAL, 32,
+                                1, &value);
+        }
+        x.sync();
+        QFile rc(m_dir.filePath("tint2rc"));
+        EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
+        rc.write(
+            "panel_items = TSC\npanel_size = 100% 32\npanel_position = bottom center horizontal\n"
+            "panel_layer = top\nautohide = 0\nstrut_policy = follow_size\nwm_menu = 0\n"
+            "systray_padding = 2 2 2\nsystray_icon_size = 22\ntime1_format = %H:%M\n");
+        rc.close();
+        const QString tint2 = QStandardPaths::findExecutable("tint2");
+        EXPECT_FALSE(tint2.isEmpty()) << "tint2 is not installed";
+        m_panel = std::make_unique<Program>(tint2, QStringList{"-c", rc.fileName()}, true);
+    }
+    void kill() { m_panel->kill(); }
+
+  private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Program> m_panel;
+};
 
 }  // namespace quillet::test

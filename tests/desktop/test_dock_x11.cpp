@@ -2,8 +2,6 @@
 // taskbar placed as the program expects to the pixel, no taskbar, and a
 // taskbar that exits and comes back. Real X server, real hook library, real
 // message queue pumped by Qt.
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <atomic>
 
@@ -200,39 +198,9 @@ TEST_F(Dock, TaskbarThatExitsLeavesAFloatingStripThatDocksAgain) {
     EXPECT_TRUE(test::waitFor([&] { return stripAt(barId, 1001, 994); })) << where();
 }
 
-// tint2 as the desktop's panel: a 1280 x 32 bar along the bottom with a task
-// list, a system tray and a clock. Without a window manager it needs to be told
-// the desktops first, or it waits for one.
-class Tint2 {
-  public:
-    explicit Tint2(desktop::XConnection& x) {
-        for (const char* name : {"_NET_NUMBER_OF_DESKTOPS", "_NET_CURRENT_DESKTOP"}) {
-            const std::uint32_t value = std::strcmp(name, "_NET_CURRENT_DESKTOP") == 0 ? 0 : 1;
-            xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, x.root(), x.atom(name), XCB_ATOM_CARDINAL, 32,
-                                1, &value);
-        }
-        x.sync();
-        QFile rc(m_dir.filePath("tint2rc"));
-        EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
-        rc.write(
-            "panel_items = TSC\npanel_size = 100% 32\npanel_position = bottom center horizontal\n"
-            "panel_layer = top\nautohide = 0\nstrut_policy = follow_size\nwm_menu = 0\n"
-            "systray_padding = 2 2 2\nsystray_icon_size = 22\ntime1_format = %H:%M\n");
-        rc.close();
-        const QString tint2 = QStandardPaths::findExecutable("tint2");
-        EXPECT_FALSE(tint2.isEmpty()) << "tint2 is not installed";
-        m_panel = std::make_unique<Program>(tint2, QStringList{"-c", rc.fileName()}, true);
-    }
-    void kill() { m_panel->kill(); }
-
-  private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<Program> m_panel;
-};
-
 TEST_F(Dock, RealPanelTakesTheStripLeftOfItsTrayUntilItIsKilled) {
     Program icon(test::helperPath("quillet-test-trayicon"), {});
-    auto panel = std::make_unique<Tint2>(*x);
+    auto panel = std::make_unique<test::Tint2>(*x);
     test::readyWindow(icon);
     // The panel and its tray as the desktop shows them.
     xcb_window_t panelId = XCB_NONE;
@@ -267,13 +235,13 @@ TEST_F(Dock, RealPanelTakesTheStripLeftOfItsTrayUntilItIsKilled) {
     EXPECT_TRUE(mini.isVisible());
 
     // A panel starts again: the strip docks again beside the tray.
-    panel = std::make_unique<Tint2>(*x);
+    panel = std::make_unique<test::Tint2>(*x);
     ASSERT_TRUE(test::waitFor(panelWithIcon, 10000));
     EXPECT_TRUE(test::waitFor(besideTray)) << where() << " tray at " << tray->left;
 }
 
 TEST_F(Dock, RealPanelWithoutTrayIconsTakesTheStripAtItsRightEnd) {
-    Tint2 panel(*x);
+    test::Tint2 panel(*x);
     xcb_window_t panelId = XCB_NONE;
     ASSERT_TRUE(test::waitFor(
         [&] {

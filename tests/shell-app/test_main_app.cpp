@@ -204,3 +204,15 @@ TEST_F(MainApp, PanelClicksChangeTheFormsMode) {
     EXPECT_EQ(app->Form().VisMode, 0);
     EXPECT_EQ(app->Form().BarWidth, 2);
 }
+
+TEST_F(MainApp, TheMenusExitShutsTheProgramDown) {
+    ASSERT_TRUE(app->FormCreate());
+    app->FormShow();
+    ASSERT_NE(app->Menu(), nullptr);
+    // Without a taskbar the menu opens at the floating strip's top-right corner.
+    const QPoint corner = app->Form().mapToGlobal(QPoint(app->Form().width(), 0));
+    EXPECT_EQ(app->Menu()->MenuPosition(), (TPoint{corner.x(), corner.y()}));
+    app->Menu()->Close1->trigger();
+    EXPECT_TRUE(app->Closed());
+    EXPECT_EQ(calls, (std::vector<std::string>{"HookStart", "HookEnd", "done HookEnd", "done player"}));
+}
