@@ -223,12 +223,12 @@ void VisWindow::markGone(bool destroyed) {
 bool VisWindow::pump() {
     if (m_conn == nullptr) return false;
     while (!m_gone) {
-        if (xcb_connection_has_error(m_conn)) {
-            markGone(true);
+        std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(xcb_poll_for_event(m_conn));
+        if (!event) {
+            // The server closed the connection (it ended, or a client killed ours).
+            if (xcb_connection_has_error(m_conn)) markGone(true);
             break;
         }
-        std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(xcb_poll_for_event(m_conn));
-        if (!event) break;
         handle(event.get());
     }
     return !m_gone;

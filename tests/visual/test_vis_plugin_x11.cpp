@@ -393,17 +393,30 @@ TEST_F(VisPlugin, ClosingWhileNoFrameComesDestroysTheStandIn) {
     EXPECT_EQ(module->Render(module), 1);
 }
 
-TEST_F(VisPlugin, AWindowDestroyedByAnotherClientEndsTheModuleWithoutACrash) {
-    for (int index = 0; index < 2; ++index) {
-        SCOPED_TRACE(index);
-        winampVisModule* module = start(index);
-        ASSERT_NE(module, nullptr);
-        ASSERT_EQ(module->Render(module), 0);
-        xcb_destroy_window(m_conn, xWindow());
-        xcb_flush(m_conn);
-        EXPECT_EQ(renderUntil(module, 1), 1);
-        quit();
-        EXPECT_FALSE(IsWindow(g_announced));
+TEST_F(VisPlugin, AnotherClientDestroyingTheWindowOrKillingOurConnectionEndsTheModule) {
+    struct Case {
+        const char* what;
+        void (*act)(xcb_connection_t*, xcb_window_t);
+    };
+    const Case cases[] = {
+        {"destroy the window", [](xcb_connection_t* c, xcb_window_t w) { xcb_destroy_window(c, w); }},
+        // What xkill does: the server closes the plug-in's connection.
+        {"kill the client", [](xcb_connection_t* c, xcb_window_t w) { xcb_kill_client(c, w); }},
+    };
+    for (const Case& c : cases) {
+        for (int index = 0; index < 2; ++index) {
+            SCOPED_TRACE(testing::Message() << c.what << ", module " << index);
+            winampVisModule* module = start(index);
+            ASSERT_NE(module, nullptr);
+            ASSERT_EQ(module->Render(module), 0);
+            const xcb_window_t window = xWindow();
+            c.act(m_conn, window);
+            xcb_flush(m_conn);
+            EXPECT_EQ(renderUntil(module, 1), 1);
+            quit();
+            EXPECT_FALSE(IsWindow(g_announced));
+            EXPECT_FALSE(xWindowExists(window));
+        }
     }
     // The library is still usable afterwards.
     ASSERT_NE(start(0), nullptr);
