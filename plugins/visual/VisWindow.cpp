@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace quillet::vis {
 
@@ -181,16 +182,20 @@ void VisWindow::setTitle(const std::string& title) {
                         title.data());
 }
 
+// Unlinks the stand-in from this window; its procedure then only passes messages
+// to the default procedure. Returns the handle it had.
+HWND VisWindow::forgetStandIn() {
+    HWND standIn = std::exchange(m_standIn, nullptr);
+    std::lock_guard lock(g_lock);
+    for (auto& entry : g_windows) {
+        if (entry.first == standIn) entry = {};
+    }
+    return standIn;
+}
+
 void VisWindow::close() {
     if (m_standIn != nullptr) {
-        HWND standIn = m_standIn;
-        m_standIn = nullptr;  // our procedure ignores the WM_DESTROY that follows
-        {
-            std::lock_guard lock(g_lock);
-            for (auto& entry : g_windows) {
-                if (entry.first == standIn) entry = {};
-            }
-        }
+        HWND standIn = forgetStandIn();  // our procedure ignores the WM_DESTROY that follows
         if (IsWindow(standIn)) DestroyWindow(standIn);
     }
     if (m_classRegistered) {
@@ -222,6 +227,11 @@ void VisWindow::markGone(bool destroyed) {
 
 bool VisWindow::pump() {
     if (m_conn == nullptr) return false;
+    if (m_standIn != nullptr && !IsWindow(m_standIn)) {
+        // Destroyed by a procedure put in front of ours that kept WM_DESTROY to itself.
+        forgetStandIn();
+        markGone(false);
+    }
     while (!m_gone) {
         std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(xcb_poll_for_event(m_conn));
         if (!event) {
@@ -347,13 +357,7 @@ LRESULT VisWindow::standInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         }
         case WM_DESTROY:
             // Someone else destroyed the stand-in: the window ends with it.
-            {
-                std::lock_guard lock(g_lock);
-                for (auto& entry : g_windows) {
-                    if (entry.first == hwnd) entry = {};
-                }
-            }
-            self->m_standIn = nullptr;
+            self->forgetStandIn();
             self->markGone(false);
             return 0;
         default:

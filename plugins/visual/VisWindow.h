@@ -75,6 +75,7 @@ class VisWindow {
     void mirrorIntoStandIn();
     void pushStandInGeometry();
     void markGone(bool destroyed);
+    HWND forgetStandIn();
     void close();
 
     xcb_connection_t* m_conn = nullptr;

@@ -423,18 +423,43 @@ TEST_F(VisPlugin, AnotherClientDestroyingTheWindowOrKillingOurConnectionEndsTheM
     EXPECT_EQ(m_running->Render(m_running), 0);
 }
 
-TEST_F(VisPlugin, AStandInDestroyedByTheHostEndsTheModuleAndHidesTheWindow) {
-    winampVisModule* module = start(0);
-    ASSERT_NE(module, nullptr);
-    const xcb_window_t window = xWindow();
-    DestroyWindow(g_announced);
-    EXPECT_EQ(module->Render(module), 1);
-    Reply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, window), nullptr));
-    ASSERT_TRUE(attributes);
-    EXPECT_EQ(attributes->map_state, XCB_MAP_STATE_UNMAPPED);
-    quit();
-    EXPECT_FALSE(xWindowExists(window));
+// A host's procedure in front of the stand-in's, as the driver puts one: passes
+// everything on but keeps WM_DESTROY to itself.
+WNDPROC g_keptProc =
+    nullptr;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables): the procedure's link
+
+LRESULT hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_DESTROY) return 0;
+    return CallWindowProc(g_keptProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(VisPlugin, TheHostPlacesAndDestroysTheWindowThroughItsStandIn) {
+    for (bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "the host's procedure in front" : "the stand-in's own procedure");
+        winampVisModule* module = start(0);
+        ASSERT_NE(module, nullptr);
+        const xcb_window_t window = xWindow();
+        if (replaced)
+            g_keptProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtr(g_announced, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&hostProc)));
+        SetWindowPos(g_announced, nullptr, 30, 20, 300, 150, SWP_NOZORDER);
+        Reply<xcb_get_geometry_reply_t> geometry(
+            xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr));
+        ASSERT_TRUE(geometry);
+        EXPECT_EQ(geometry->x, 30);
+        EXPECT_EQ(geometry->y, 20);
+        EXPECT_EQ(geometry->width, 300);
+        EXPECT_EQ(geometry->height, 150);
+
+        DestroyWindow(g_announced);
+        EXPECT_EQ(module->Render(module), 1);
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, window), nullptr));
+        ASSERT_TRUE(attributes);
+        EXPECT_EQ(attributes->map_state, XCB_MAP_STATE_UNMAPPED);
+        quit();
+        EXPECT_FALSE(xWindowExists(window));
+    }
 }
 
 TEST_F(VisPlugin, InitFailsWithoutADisplayAndLeavesNoWindow) {
