@@ -378,17 +378,36 @@ TEST_F(VisPlugin, ClosingTheWindowEndsTheModule) {
     EXPECT_FALSE(xWindowExists(window));
 }
 
-TEST_F(VisPlugin, ClosingWhileNoFrameComesDestroysTheStandIn) {
-    // Paused: no Render. The driver thread's message loop runs the window's timer.
-    winampVisModule* module = start(1);
+// Paused: no Render comes. The driver thread's message loop runs the window's timer.
+TEST_F(VisPlugin, WhileNoFrameComesAResizeRedrawsAndACloseDestroysTheStandIn) {
+    winampVisModule* module = start(0);
     ASSERT_NE(module, nullptr);
+    module->spectrumData[0][45] = 255;
+    ASSERT_EQ(module->Render(module), 0);
+    const std::uint32_t size[] = {640, 320};
+    xcb_configure_window(m_conn, xWindow(), XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    xcb_flush(m_conn);
+    auto pumpUntil = [](auto done) {
+        for (auto end = std::chrono::steady_clock::now() + 3s;
+             !done() && std::chrono::steady_clock::now() < end;) {
+            MSG msg;
+            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+            std::this_thread::sleep_for(10ms);
+        }
+    };
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> pixels;
+    pumpUntil([&] {
+        pixels = grab(w, h);
+        return w == 640 && (pixels.back() & 0xffffff) == 0x0b0d16u;
+    });
+    ASSERT_EQ(w, 640);
+    EXPECT_EQ(pixels.back() & 0xffffff, 0x0b0d16u) << "the new corner drawn";
+    const Lit up = litColumns(pixels, w, 0, h / 2);
+    EXPECT_LE(up.first, up.last) << "the last frame's bar drawn again";
+
     sendClose();
-    for (auto end = std::chrono::steady_clock::now() + 3s;
-         IsWindow(g_announced) && std::chrono::steady_clock::now() < end;) {
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
-        std::this_thread::sleep_for(10ms);
-    }
+    pumpUntil([&] { return !IsWindow(g_announced); });
     EXPECT_FALSE(IsWindow(g_announced));
     EXPECT_EQ(module->Render(module), 1);
 }
