@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -127,16 +128,15 @@ class VisPlugin : public ::testing::Test {
 
     // The window's pixels, row after row, and its size.
     std::vector<std::uint32_t> grab(int& width, int& height) {
-        Reply<xcb_get_geometry_reply_t> geometry(
-            xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, xWindow()), nullptr));
-        if (!geometry) return {};
-        width = geometry->width;
-        height = geometry->height;
-        Reply<xcb_get_image_reply_t> image(
-            xcb_get_image_reply(m_conn,
-                                xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow(), 0, 0,
-                                              geometry->width, geometry->height, ~0u),
-                                nullptr));
+        const auto geometry = geometryOf(xWindow());
+        width = geometry[2];
+        height = geometry[3];
+        if (width < 0) return {};
+        Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+            m_conn,
+            xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow(), 0, 0,
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+            nullptr));
         if (!image) return {};
         const auto* data = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image.get()));
         return {data, data + static_cast<std::size_t>(width) * static_cast<std::size_t>(height)};
@@ -172,11 +172,14 @@ class VisPlugin : public ::testing::Test {
         xcb_flush(m_conn);
     }
 
-    bool xWindowExists(xcb_window_t window) {
-        Reply<xcb_get_geometry_reply_t> geometry(
+    // x, y, width and height of a window; all -1 when it does not exist.
+    std::array<int, 4> geometryOf(xcb_window_t window) {
+        Reply<xcb_get_geometry_reply_t> g(
             xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr));
-        return geometry != nullptr;
+        if (!g) return {-1, -1, -1, -1};
+        return {g->x, g->y, g->width, g->height};
     }
+    bool xWindowExists(xcb_window_t window) { return geometryOf(window)[2] >= 0; }
 
     xcb_connection_t* m_conn = nullptr;
     void* m_library = nullptr;
@@ -228,10 +231,9 @@ TEST_F(VisPlugin, InitAnnouncesAVisibleStandInForItsXWindow) {
     const std::string classes(static_cast<const char*>(xcb_get_property_value(wmClass.get())),
                               static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
     EXPECT_EQ(classes, std::string("vis\0QuilletVis\0", 15));
-    int w = 0, h = 0;
-    grab(w, h);
-    EXPECT_EQ(w, quillet::vis::kDefaultWidth);
-    EXPECT_EQ(h, quillet::vis::kDefaultHeight);
+    const auto geometry = geometryOf(window);
+    EXPECT_EQ(geometry[2], quillet::vis::kDefaultWidth);
+    EXPECT_EQ(geometry[3], quillet::vis::kDefaultHeight);
 }
 
 // The column range [first, last] of lit pixels in rows [top, bottom); first > last when none.
@@ -353,13 +355,7 @@ TEST_F(VisPlugin, ResizingTheWindowRedrawsAtTheNewSizeAndMovesTheStandIn) {
 
     // The host places the window through the stand-in.
     MoveWindow(g_announced, 40, 50, 320, 180, TRUE);
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, xWindow()), nullptr));
-    ASSERT_TRUE(geometry);
-    EXPECT_EQ(geometry->x, 40);
-    EXPECT_EQ(geometry->y, 50);
-    EXPECT_EQ(geometry->width, 320);
-    EXPECT_EQ(geometry->height, 180);
+    EXPECT_EQ(geometryOf(xWindow()), (std::array<int, 4>{40, 50, 320, 180}));
     ASSERT_EQ(renderUntil(module, 0), 0);
     grab(w, h);
     EXPECT_EQ(w, 320);
@@ -462,13 +458,7 @@ TEST_F(VisPlugin, TheHostPlacesAndDestroysTheWindowThroughItsStandIn) {
             g_keptProc = reinterpret_cast<WNDPROC>(
                 SetWindowLongPtr(g_announced, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&hostProc)));
         SetWindowPos(g_announced, nullptr, 30, 20, 300, 150, SWP_NOZORDER);
-        Reply<xcb_get_geometry_reply_t> geometry(
-            xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr));
-        ASSERT_TRUE(geometry);
-        EXPECT_EQ(geometry->x, 30);
-        EXPECT_EQ(geometry->y, 20);
-        EXPECT_EQ(geometry->width, 300);
-        EXPECT_EQ(geometry->height, 150);
+        EXPECT_EQ(geometryOf(window), (std::array<int, 4>{30, 20, 300, 150}));
 
         DestroyWindow(g_announced);
         EXPECT_EQ(module->Render(module), 1);
