@@ -119,7 +119,8 @@ int initModule(winampVisModule* module) {
     if (index < 0) return 1;
     stop(index);
     auto run = std::make_unique<Running>();
-    const std::string title = std::string("Quillet - ") + module->description;
+    // Our own names: the host may have written anything into the record.
+    const std::string title = std::string("Quillet - ") + (isBands(module) ? g_bandsName : g_scopeName);
     if (!run->window.open(title, module->hDllInstance)) return 1;
     Running* raw = run.get();
     // A resize or an exposure while no frame comes (paused): draw the last data again.

@@ -215,7 +215,9 @@ TEST_F(VisPlugin, InitAnnouncesAVisibleStandInForItsXWindow) {
     EXPECT_EQ(g_announcements, 1);
     ASSERT_TRUE(IsWindow(g_announced));
     EXPECT_TRUE(IsWindowVisible(g_announced));
-    EXPECT_EQ(GetParent(g_announced), nullptr);  // top-level: the driver's window search finds it
+    // Top-level and not message-only: a window search of the host finds it.
+    EXPECT_EQ(GetParent(g_announced), nullptr);
+    EXPECT_EQ(FindWindow("QuilletVisWindow", nullptr), g_announced);
     char className[64] = {};
     GetClassName(g_announced, className, sizeof className);
     EXPECT_STREQ(className, "QuilletVisWindow");
