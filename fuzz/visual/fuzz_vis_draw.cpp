@@ -28,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < kHeader) return 0;
     const int width = (data[0] | data[1] << 8) % kSizeModulo;
     const int height = (data[2] | data[3] << 8) % kSizeModulo;
-    const int spectrumChannels = static_cast<std::int8_t>(data[4]);
-    const int waveformChannels = static_cast<std::int8_t>(data[5]);
+    // Signed bytes: -128 .. 127 channels.
+    const int spectrumChannels = data[4] - (data[4] & 0x80) * 2;
+    const int waveformChannels = data[5] - (data[5] & 0x80) * 2;
     std::int32_t sampleRate = 0;
     std::memcpy(&sampleRate, data + 6, sizeof sampleRate);
 

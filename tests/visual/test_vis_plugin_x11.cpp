@@ -442,8 +442,8 @@ TEST_F(VisPlugin, AnotherClientDestroyingTheWindowOrKillingOurConnectionEndsTheM
 
 // A host's procedure in front of the stand-in's, as the driver puts one: passes
 // everything on but keeps WM_DESTROY to itself.
-WNDPROC g_keptProc =
-    nullptr;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables): the procedure's link
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables): the procedure's link
+WNDPROC g_keptProc = nullptr;
 
 LRESULT hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_DESTROY) return 0;
