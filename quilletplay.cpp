@@ -141,6 +141,8 @@ int main(int argc, char** argv) {
             main.FormShow();
             status = app.exec();
         }
+        // Hand-overs that come from now on find nobody to open them.
+        instance.SetReceiver({});
         mpris.Unregister();
         main.FormClose();
         if (desktop) desktop->setStrip(nullptr);
