@@ -163,30 +163,36 @@ TSingleInstance::TRole TSingleInstance::claimOnSocket(const QStringList& names) 
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QDeadlineTimer deadline(m_options.timeoutMs);
     while (!deadline.hasExpired()) {
-        {
-            QLockFile lock(path + ".lock");
-            if (!lock.tryLock(int(deadline.remainingTime()))) {
-                m_error = "cannot lock " + path + ".lock";
+        // A running program takes the names without the lock; only a start
+        // that finds none takes the lock and looks again before listening.
+        if (handOverOnSocket(names)) return TRole::HandedOver;
+        QLockFile lock(path + ".lock");
+        if (!lock.tryLock(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
+            m_error = "cannot lock " + path + ".lock";
+            return TRole::Failed;
+        }
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        const bool answered = probe.waitForConnected(2000);
+        const QLocalSocket::LocalSocketError why = probe.error();
+        // Only a socket nobody listens on (left by a crashed program) or none
+        // at all is taken over; a busy program (a full backlog) is waited for.
+        if (!answered &&
+            (why == QLocalSocket::ConnectionRefusedError || why == QLocalSocket::ServerNotFoundError)) {
+            QLocalServer::removeServer(path);
+            m_server = std::make_unique<QLocalServer>();
+            m_server->setSocketOptions(QLocalServer::UserAccessOption);
+            m_server->setMaxPendingConnections(128);  // a burst of later starts
+            if (!m_server->listen(path)) {
+                m_error = "cannot listen on " + path + ": " + m_server->errorString();
+                m_server.reset();
                 return TRole::Failed;
             }
-            QLocalSocket probe;
-            probe.connectToServer(path);
-            if (!probe.waitForConnected(1000)) {
-                // Nobody listens: a socket left by a crashed program is removed.
-                QLocalServer::removeServer(path);
-                m_server = std::make_unique<QLocalServer>();
-                m_server->setSocketOptions(QLocalServer::UserAccessOption);
-                if (!m_server->listen(path)) {
-                    m_error = "cannot listen on " + path + ": " + m_server->errorString();
-                    m_server.reset();
-                    return TRole::Failed;
-                }
-                QObject::connect(m_server.get(), &QLocalServer::newConnection, &m_context,
-                                 [this] { acceptSocket(); });
-                return TRole::Primary;
-            }
+            QObject::connect(m_server.get(), &QLocalServer::newConnection, &m_context,
+                             [this] { acceptSocket(); });
+            return TRole::Primary;
         }
-        if (handOverOnSocket(names)) return TRole::HandedOver;
+        lock.unlock();
         QThread::msleep(50);
     }
     if (m_error.isEmpty()) m_error = "the running program did not answer on " + path;

@@ -38,7 +38,7 @@ class TSingleInstance {
         // folder.
         std::string runtimeFolder;
         // How long a later start waits for the primary's answer.
-        int timeoutMs = 10000;
+        int timeoutMs = 30000;
     };
 
     explicit TSingleInstance(TOptions options);
