@@ -674,14 +674,17 @@ bool TFPlayList::eventFilter(QObject* watched, QEvent* event) {
     // The splitter: pressing starts a drag that moves the list-name
     // column's edge with the pointer.
     if (watched != m_split) return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
+    // Only mouse events are QMouseEvents: the splitter gets others too.
+    const auto pointerX = [event] {
+        return static_cast<QMouseEvent*>(event)->globalPosition().toPoint().x();
+    };
     switch (event->type()) {
         case QEvent::MouseButtonPress:
-            m_splitDrag = mouse->globalPosition().toPoint().x();
+            m_splitDrag = pointerX();
             return true;
         case QEvent::MouseMove:
             if (m_splitDrag) {
-                const int x = mouse->globalPosition().toPoint().x();
+                const int x = pointerX();
                 MoveSplitter(x - *m_splitDrag);
                 m_splitDrag = x;
             }
