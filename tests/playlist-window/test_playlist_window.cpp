@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "playlist/window/UGroupList.h"
 #include "playlist/window/UProperties.h"
 #include "tests/playlist-window/WindowTest.h"
 
@@ -357,4 +358,17 @@ TEST_F(WindowTest, ChangedTitleReachesHintSortingAndFile) {
     model.SortbyTitle1Click();
     EXPECT_EQ(model.Displayed().Items[1].StreamInfo.FileName, "/m/a.mp3");
     EXPECT_NE(model.PlaylistsText().find("title=\"Zulu\""), std::string::npos);
+}
+
+TEST(GroupList, PickerListsTheNamesWithItsButtons) {
+    TFGroupList picker({"one", "two", ""});
+    EXPECT_EQ(picker.windowTitle(), QString::fromUtf8("选择目标列表"));
+    EXPECT_EQ(picker.btnOk->text(), QString::fromUtf8("确认"));
+    EXPECT_EQ(picker.btnCancel->text(), QString::fromUtf8("取消"));
+    ASSERT_EQ(picker.lstGroup->count(), 3);
+    EXPECT_EQ(picker.Selected(), 0);
+    picker.lstGroup->setCurrentRow(2);
+    EXPECT_EQ(picker.Selected(), 2);
+    picker.lstGroup->clearSelection();
+    EXPECT_EQ(picker.Selected(), -1);
 }
