@@ -69,7 +69,7 @@ bool TMainApp::FormCreate() {
     // once the mini window is on screen.
     m_progress = std::make_unique<TAddProgress>(*m_engineSeam, m_dialogs);
     m_progress->HoldMessages();
-    m_model = std::make_unique<TPlayListModel>(m_options.folders.configWrite + "/playlist.xml", *m_progress,
+    m_model = std::make_unique<TPlayListModel>(m_options.folders.dataWrite + "/playlist.xml", *m_progress,
                                                *m_progress);
     m_model->SeedRandom(uint32_t(std::time(nullptr)));
     m_model->LoadPlaylists();
