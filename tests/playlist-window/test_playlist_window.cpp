@@ -259,6 +259,29 @@ TEST_F(WindowTest, MenusReachTheModel) {
     EXPECT_FALSE(window.ToolbarButton(5)->isVisibleTo(&window));
 }
 
+TEST_F(WindowTest, AddMenuOffersExtraItemsWhileTheyExist) {
+    QMenu& add = window.ToolbarMenu(0);
+    std::vector<std::string> tracks;
+    int ran = 0;
+    window.ExtraAddItems = [&] {
+        std::vector<std::pair<QString, std::function<void()>>> items;
+        if (!tracks.empty()) items.emplace_back(QString::fromUtf8("添加CD音轨"), [&] { ++ran; });
+        return items;
+    };
+    emit add.aboutToShow();
+    EXPECT_EQ(add.actions().size(), 2);
+    tracks = {"D:/Track01.cda"};
+    emit add.aboutToShow();
+    emit add.aboutToShow();  // opened twice: still one extra item
+    ASSERT_EQ(add.actions().size(), 3);
+    EXPECT_EQ(add.actions()[2]->text(), QString::fromUtf8("添加CD音轨"));
+    add.actions()[2]->trigger();
+    EXPECT_EQ(ran, 1);
+    tracks.clear();
+    emit add.aboutToShow();
+    EXPECT_EQ(add.actions().size(), 2);
+}
+
 // ---- the properties dialog ----
 
 TEST_F(WindowTest, PropertiesShowEveryField) {
