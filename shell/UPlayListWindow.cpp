@@ -44,6 +44,7 @@ TWindowPlaylist::TWindowPlaylist(TPlayListModel& model, TFMain& form, std::funct
     if (m_progress)
         m_window->OnDropFiles = [this](const std::vector<std::string>& paths) { AddDropped(paths); };
     ApplyPlaylistSkin();
+    m_placed = false;  // the strip finds its place after start-up
 }
 
 TWindowPlaylist::~TWindowPlaylist() = default;

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "playlist/window/UGroupList.h"
+#include "shell/TaskbarDock.h"
 #include "shell/UMainApp.h"
 #include "shell/UPlayListWindow.h"
 #include "tests/playlist-window/WindowTest.h"
@@ -80,6 +81,9 @@ TEST_F(PlayListEndToEnd, ListsMadeInTheWindowSurviveARestart) {
         TFPlayList& w = window(*app);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         TPlayListModel& model = *app->Model();
+        // Right-aligned above the strip, in the strip's screen coordinates.
+        const TRect mini = app->Dock()->miniOnScreen();
+        EXPECT_EQ(w.geometry(), QRect(mini.x2 - 420, mini.y1 - 199, 420, 199));
 
         answerInputBox("Work");
         w.GroupMenu().actions()[0]->trigger();  // new list
