@@ -9,8 +9,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -122,13 +122,15 @@ class LoadedModule {
 // CPU seconds of another process (the X server), from /proc; -1 when unknown.
 double processCpuSeconds(const char* pid) {
     if (pid == nullptr) return -1;
-    std::FILE* f = std::fopen((std::string("/proc/") + pid + "/stat").c_str(), "r");
-    if (f == nullptr) return -1;
+    std::ifstream stat(std::string("/proc/") + pid + "/stat");
+    // Fields 14 and 15: user and system time in clock ticks (the name in field 2
+    // has no spaces for an X server).
+    std::string skip;
+    for (int field = 1; field <= 13 && stat >> skip;) ++field;
     unsigned long user = 0, system = 0;
-    const int read =
-        std::fscanf(f, "%*d %*s %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system);
-    std::fclose(f);
-    return read == 2 ? static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK)) : -1;
+    return stat >> user >> system
+               ? static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK))
+               : -1;
 }
 
 // As fast as it goes: the CPU one frame costs.
