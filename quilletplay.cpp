@@ -1,12 +1,16 @@
 // quilletplay: the music player with its mini window. Needs a display; the
 // headless player is tools/quillet-play.
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <QDir>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/hook/Hook.h"
 #include "platform/win/MessageLayer.h"
@@ -38,6 +42,14 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
+    // Loading the audio library and all it links is the longest step before
+    // the window shows; it runs on a thread of its own while Qt connects to
+    // the display, and the player then finds it loaded (joined before the
+    // player is made, or on any early return).
+    void* audioLibrary = nullptr;
+    std::jthread preload([&audioLibrary] {
+        audioLibrary = dlopen((ExecutableFolder() + kBassLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+    });
     TFMain::PrepareApplication();
     QApplication app(argc, argv);
     quillet::win::QtMessagePump pump;
@@ -65,6 +77,7 @@ int main(int argc, char** argv) {
     options.exeFolder = exeFolder;
     options.folders = ResolveUserFolders(exeFolder);
     EnsureFolder(options.folders.configWrite);
+    EnsureFolder(options.folders.dataWrite);
     options.desktop = desktop.get();
     if (desktop) {
         options.hookStart = [](HWND hwnd, int mode, int width, int height) {
@@ -73,6 +86,7 @@ int main(int argc, char** argv) {
         options.hookChangeSize = [](int width) { HookChangeSize(width, 0); };
         options.hookEnd = [] { HookEnd(); };
     }
+    preload.join();
     int status = 0;
     {
         TMainApp main(std::move(options));
@@ -115,5 +129,6 @@ int main(int argc, char** argv) {
         if (desktop) desktop->setStrip(nullptr);
     }
     quillet::win::setMessageBoxPresenter(nullptr);
+    if (audioLibrary != nullptr) dlclose(audioLibrary);
     return status;
 }

@@ -33,9 +33,10 @@ static xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 }
 
 // The string property's value equals `want` (for WM_CLASS: its second string).
-static int propertyIs(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, const char* want, int second) {
-    xcb_get_property_reply_t* r =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), NULL);
+static int propertyIs(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, const char* want,
+                      int second) {
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), NULL);
     if (r == NULL) return 0;
     const char* v = xcb_get_property_value(r);
     const int n = xcb_get_property_value_length(r);
@@ -73,7 +74,8 @@ static double cpuMs(pid_t pid) {
     buf[n] = '\0';
     const char* p = strrchr(buf, ')');  // the command name may hold spaces
     unsigned long utime = 0, stime = 0;
-    if (p == NULL || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+    if (p == NULL ||
+        sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
         return -1;
     return (double)(utime + stime) * 1000.0 / (double)sysconf(_SC_CLK_TCK);
 }
