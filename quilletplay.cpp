@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
     options.exeFolder = exeFolder;
     options.folders = ResolveUserFolders(exeFolder);
     EnsureFolder(options.folders.configWrite);
+    EnsureFolder(options.folders.dataWrite);
     options.desktop = desktop.get();
     if (desktop) {
         options.hookStart = [](HWND hwnd, int mode, int width, int height) {

@@ -122,8 +122,11 @@ void TPlGrid::paintEvent(QPaintEvent*) {
     const TPlColors fallback;
     const TPlColors& c = m_colors ? *m_colors : fallback;
     const std::size_t rows = RowCount ? RowCount() : 0;
-    const int durationWidth = m_columns > 1 ? plw::kDurationColumn : 0;
     const QFontMetrics metrics(font());
+    // Wide enough for "00:00" in the grid's font.
+    const int durationWidth =
+        m_columns > 1 ? std::max(plw::kDurationColumn, metrics.horizontalAdvance(QStringLiteral("00:00")) + 6)
+                      : 0;
     m_painted = 0;
     // Only the rows in view, plus a partly shown one at the bottom.
     for (int y = 0; y < height(); y += plw::kRowHeight) {
@@ -632,7 +635,9 @@ void TFPlayList::layoutControls() {
 
 void TFPlayList::placeClose() {
     if (m_skin.stage < TPlWindowSkin::psClose) return;
-    const QRect r = anchored(m_skin.closePosition, m_skin.closeAlign, size(), m_skin.background.size());
+    // The close box's rectangle is in the coordinates of the window at its
+    // minimum size; its anchors keep it there as the window grows.
+    const QRect r = anchored(m_skin.closePosition, m_skin.closeAlign, size(), m_minimum);
     m_btnClose->move(r.x() + r.width() - m_btnClose->width(),
                      r.y() + (r.height() - m_btnClose->height()) / 2);
 }

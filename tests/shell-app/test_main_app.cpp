@@ -274,3 +274,39 @@ TEST_F(MainApp, TheMenusExitShutsTheProgramDown) {
     EXPECT_TRUE(app->Closed());
     EXPECT_EQ(calls, (std::vector<std::string>{"HookStart", "HookEnd", "done HookEnd", "done player"}));
 }
+
+namespace {
+
+TEST_F(MainApp, TheVisWindowIsRememberedUntilThePluginEnds) {
+    ASSERT_TRUE(app->FormCreate());
+    TMainController& c = *app->Controller();
+    int a = 0, b = 0;
+    TVisPluginInfo info;
+    info.VisWindow = &a;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), &a);
+    c.VisWindowShown(info);  // the same window again
+    EXPECT_EQ(c.VisWindow(), &a);
+    // The plug-in ended: a later start's window is remembered anew.
+    info.VisWindow = nullptr;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), nullptr);
+    info.VisWindow = &b;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), &b);
+    // A second window while one is remembered: the plug-in is ended and both forgotten.
+    info.VisWindow = &a;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), nullptr);
+}
+
+TEST_F(MainApp, ThePanelStartsNoPluginWhileNothingPlays) {
+    ASSERT_TRUE(app->FormCreate());
+    const size_t boxesBefore = boxTexts().size();  // the start-up's warnings
+    app->Controller()->pVisDblClick();
+    app->Controller()->vis1Click();
+    EXPECT_FALSE(app->Player()->VisActive());
+    EXPECT_EQ(boxTexts().size(), boxesBefore);
+}
+
+}  // namespace
