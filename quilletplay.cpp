@@ -6,6 +6,7 @@
 #include <QDir>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,9 +24,35 @@
 #include "shell/SingleInstance.h"
 #include "shell/UMainApp.h"
 
-int main(int argc, char** argv) {
-    const TCommandLine line =
-        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+namespace {
+
+// Loading the audio library and all it links is the longest step before the
+// window shows: it runs on a thread of its own while Qt connects to the
+// display, and the player then finds it loaded.
+class TAudioLibraryPreload {
+  public:
+    TAudioLibraryPreload()
+        : m_thread([this] {
+              m_handle = dlopen((ExecutableFolder() + kBassLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+          }) {}
+    ~TAudioLibraryPreload() {
+        Wait();
+        if (m_handle != nullptr) dlclose(m_handle);
+    }
+    TAudioLibraryPreload(const TAudioLibraryPreload&) = delete;
+    TAudioLibraryPreload& operator=(const TAudioLibraryPreload&) = delete;
+    void Wait() {
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+  private:
+    void* m_handle = nullptr;
+    std::jthread m_thread;
+};
+
+// What the program answers without a window: a bad option, --help,
+// --version, no display. The exit status then; nothing when it goes on.
+std::optional<int> EndsBeforeTheWindow(const TCommandLine& line) {
     if (!line.badOption.empty()) {
         std::fprintf(stderr, "quilletplay: unknown option %s\n%s", line.badOption.c_str(),
                      UsageText().c_str());
@@ -42,14 +69,16 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
-    // Loading the audio library and all it links is the longest step before
-    // the window shows; it runs on a thread of its own while Qt connects to
-    // the display, and the player then finds it loaded (joined before the
-    // player is made, or on any early return).
-    void* audioLibrary = nullptr;
-    std::jthread preload([&audioLibrary] {
-        audioLibrary = dlopen((ExecutableFolder() + kBassLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
-    });
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const TCommandLine line =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+    if (const std::optional<int> status = EndsBeforeTheWindow(line)) return *status;
+    TAudioLibraryPreload audioLibrary;
     TFMain::PrepareApplication();
     QApplication app(argc, argv);
     quillet::win::QtMessagePump pump;
@@ -86,7 +115,7 @@ int main(int argc, char** argv) {
         options.hookChangeSize = [](int width) { HookChangeSize(width, 0); };
         options.hookEnd = [] { HookEnd(); };
     }
-    preload.join();
+    audioLibrary.Wait();
     int status = 0;
     {
         TMainApp main(std::move(options));
@@ -129,6 +158,5 @@ int main(int argc, char** argv) {
         if (desktop) desktop->setStrip(nullptr);
     }
     quillet::win::setMessageBoxPresenter(nullptr);
-    if (audioLibrary != nullptr) dlclose(audioLibrary);
     return status;
 }

@@ -3,7 +3,8 @@
 # warm starts after one to warm the caches), its resident memory 2 s after the
 # start, and the CPU time it uses while idle and stopped (no timer should run).
 #   bench/shell/startup.sh BUILD_BIN_DIR [IDLE_SECONDS]
-# Needs an X server and a sound server (scripts/services.sh start DIR).
+# Needs an X server and a sound server (scripts/services.sh start DIR), and no
+# other copy of the player in the session (a second start hands over and ends).
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 idle=${2:-5}
