@@ -23,9 +23,11 @@
 #include "shell/SingleInstance.h"
 #include "shell/UMainApp.h"
 
-int main(int argc, char** argv) {
-    const TCommandLine line =
-        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+namespace {
+
+// The command line's own answers: the exit status when the program ends
+// here (--help, --version, an unknown option), or -1 to go on.
+int answerCommandLine(const TCommandLine& line) {
     if (!line.badOption.empty()) {
         std::fprintf(stderr, "quilletplay: unknown option %s\n%s", line.badOption.c_str(),
                      UsageText().c_str());
@@ -36,6 +38,34 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const std::string& skipped : line.skipped) std::fprintf(stderr, "%s\n", skipped.c_str());
+    return -1;
+}
+
+// One running program per session: a later start hands its names over
+// (none: the running program shows its playlist window) and ends. The exit
+// status when this start ends here, or -1 when it is the running program.
+int claimSession(TSingleInstance& instance, const std::vector<std::string>& names) {
+    QStringList list;
+    for (const std::string& name : names) list << QString::fromStdString(name);
+    switch (instance.Claim(list)) {
+        case TSingleInstance::TRole::Primary:
+            return -1;
+        case TSingleInstance::TRole::HandedOver:
+            return 0;
+        case TSingleInstance::TRole::Failed:
+            break;
+    }
+    std::fprintf(stderr, "quilletplay: another player runs but does not answer: %s\n",
+                 instance.Error().toStdString().c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const TCommandLine line =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+    if (const int status = answerCommandLine(line); status >= 0) return status;
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
         std::getenv("QT_QPA_PLATFORM") == nullptr) {
         std::fputs("quilletplay: no display to show the window on (the headless player is quillet-play)\n",
@@ -54,21 +84,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     quillet::win::QtMessagePump pump;
 
-    // One running program per session: a later start hands its names over
-    // (none: the running program shows its playlist window) and ends.
-    QStringList names;
-    for (const std::string& name : line.names) names << QString::fromStdString(name);
     TSingleInstance instance;
-    switch (instance.Claim(names)) {
-        case TSingleInstance::TRole::Primary:
-            break;
-        case TSingleInstance::TRole::HandedOver:
-            return 0;
-        case TSingleInstance::TRole::Failed:
-            std::fprintf(stderr, "quilletplay: another player runs but does not answer: %s\n",
-                         instance.Error().toStdString().c_str());
-            return 1;
-    }
+    if (const int status = claimSession(instance, line.names); status >= 0) return status;
     quillet::win::setMessageBoxPresenter(std::make_shared<TQtMessageBoxPresenter>());
 
     const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
@@ -124,6 +141,8 @@ int main(int argc, char** argv) {
             main.FormShow();
             status = app.exec();
         }
+        // Hand-overs that come from now on find nobody to open them.
+        instance.SetReceiver({});
         mpris.Unregister();
         main.FormClose();
         if (desktop) desktop->setStrip(nullptr);
