@@ -6,7 +6,6 @@
 #include <QDir>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,33 +25,9 @@
 
 namespace {
 
-// Loading the audio library and all it links is the longest step before the
-// window shows: it runs on a thread of its own while Qt connects to the
-// display, and the player then finds it loaded.
-class TAudioLibraryPreload {
-  public:
-    TAudioLibraryPreload()
-        : m_thread([this] {
-              m_handle = dlopen((ExecutableFolder() + kBassLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
-          }) {}
-    ~TAudioLibraryPreload() {
-        Wait();
-        if (m_handle != nullptr) dlclose(m_handle);
-    }
-    TAudioLibraryPreload(const TAudioLibraryPreload&) = delete;
-    TAudioLibraryPreload& operator=(const TAudioLibraryPreload&) = delete;
-    void Wait() {
-        if (m_thread.joinable()) m_thread.join();
-    }
-
-  private:
-    void* m_handle = nullptr;
-    std::jthread m_thread;
-};
-
-// What the program answers without a window: a bad option, --help,
-// --version, no display. The exit status then; nothing when it goes on.
-std::optional<int> EndsBeforeTheWindow(const TCommandLine& line) {
+// The command line's own answers: the exit status when the program ends
+// here (--help, --version, an unknown option), or -1 to go on.
+int answerCommandLine(const TCommandLine& line) {
     if (!line.badOption.empty()) {
         std::fprintf(stderr, "quilletplay: unknown option %s\n%s", line.badOption.c_str(),
                      UsageText().c_str());
@@ -63,13 +38,26 @@ std::optional<int> EndsBeforeTheWindow(const TCommandLine& line) {
         return 0;
     }
     for (const std::string& skipped : line.skipped) std::fprintf(stderr, "%s\n", skipped.c_str());
-    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
-        std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        std::fputs("quilletplay: no display to show the window on (the headless player is quillet-play)\n",
-                   stderr);
-        return 2;
+    return -1;
+}
+
+// One running program per session: a later start hands its names over
+// (none: the running program shows its playlist window) and ends. The exit
+// status when this start ends here, or -1 when it is the running program.
+int claimSession(TSingleInstance& instance, const std::vector<std::string>& names) {
+    QStringList list;
+    for (const std::string& name : names) list << QString::fromStdString(name);
+    switch (instance.Claim(list)) {
+        case TSingleInstance::TRole::Primary:
+            return -1;
+        case TSingleInstance::TRole::HandedOver:
+            return 0;
+        case TSingleInstance::TRole::Failed:
+            break;
     }
-    return std::nullopt;
+    std::fprintf(stderr, "quilletplay: another player runs but does not answer: %s\n",
+                 instance.Error().toStdString().c_str());
+    return 1;
 }
 
 }  // namespace
@@ -77,27 +65,27 @@ std::optional<int> EndsBeforeTheWindow(const TCommandLine& line) {
 int main(int argc, char** argv) {
     const TCommandLine line =
         ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
-    if (const std::optional<int> status = EndsBeforeTheWindow(line)) return *status;
-    TAudioLibraryPreload audioLibrary;
+    if (const int status = answerCommandLine(line); status >= 0) return status;
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
+        std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        std::fputs("quilletplay: no display to show the window on (the headless player is quillet-play)\n",
+                   stderr);
+        return 2;
+    }
+    // Loading the audio library and all it links is the longest step before
+    // the window shows; it runs on a thread of its own while Qt connects to
+    // the display, and the player then finds it loaded (joined before the
+    // player is made, or on any early return).
+    void* audioLibrary = nullptr;
+    std::jthread preload([&audioLibrary] {
+        audioLibrary = dlopen((ExecutableFolder() + kBassLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+    });
     TFMain::PrepareApplication();
     QApplication app(argc, argv);
     quillet::win::QtMessagePump pump;
 
-    // One running program per session: a later start hands its names over
-    // (none: the running program shows its playlist window) and ends.
-    QStringList names;
-    for (const std::string& name : line.names) names << QString::fromStdString(name);
     TSingleInstance instance;
-    switch (instance.Claim(names)) {
-        case TSingleInstance::TRole::Primary:
-            break;
-        case TSingleInstance::TRole::HandedOver:
-            return 0;
-        case TSingleInstance::TRole::Failed:
-            std::fprintf(stderr, "quilletplay: another player runs but does not answer: %s\n",
-                         instance.Error().toStdString().c_str());
-            return 1;
-    }
+    if (const int status = claimSession(instance, line.names); status >= 0) return status;
     quillet::win::setMessageBoxPresenter(std::make_shared<TQtMessageBoxPresenter>());
 
     const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
@@ -115,7 +103,7 @@ int main(int argc, char** argv) {
         options.hookChangeSize = [](int width) { HookChangeSize(width, 0); };
         options.hookEnd = [] { HookEnd(); };
     }
-    audioLibrary.Wait();
+    preload.join();
     int status = 0;
     {
         TMainApp main(std::move(options));
@@ -153,10 +141,13 @@ int main(int argc, char** argv) {
             main.FormShow();
             status = app.exec();
         }
+        // Hand-overs that come from now on find nobody to open them.
+        instance.SetReceiver({});
         mpris.Unregister();
         main.FormClose();
         if (desktop) desktop->setStrip(nullptr);
     }
     quillet::win::setMessageBoxPresenter(nullptr);
+    if (audioLibrary != nullptr) dlclose(audioLibrary);
     return status;
 }

@@ -139,6 +139,8 @@ void TPlGrid::paintEvent(QPaintEvent*) {
             back = c.selected;
             text = c.hilight;
         }
+        // Below the grid's rows lies the grid's own background.
+        if (row >= std::max(rows, m_minRows)) back = m_base;
         p.fillRect(cell, QColor(back));
         if (row >= rows) continue;
         ++m_painted;
@@ -327,7 +329,7 @@ void TPlScrollBar::mouseReleaseEvent(QMouseEvent*) {
 // ---- TPlGrip ----
 
 TPlGrip::TPlGrip(QWidget* window, bool bottomRight) : QWidget(window), m_bottomRight(bottomRight) {
-    setCursor(bottomRight ? Qt::SizeFDiagCursor : Qt::SizeFDiagCursor);
+    setCursor(Qt::SizeFDiagCursor);
     resize(bottomRight ? 13 : 8, bottomRight ? 13 : 8);
 }
 
@@ -357,6 +359,7 @@ TFPlayList::TFPlayList(TPlayListModel& model, QWidget* parent)
 
     m_lists = new TPlGrid(this, 1);
     m_list = new TPlGrid(this, 2);
+    m_list->SetMinRows(1);  // an empty list shows one empty row
     m_listsBar = new TPlScrollBar(this);
     m_listBar = new TPlScrollBar(this);
     m_split = new QWidget(this);
@@ -793,6 +796,8 @@ void TFPlayList::ApplyPlaylistSkin(const TPlWindowSkin& skin, const TPlColors* c
     palette.setColor(QPalette::Window, QColor(skin.listColor));
     m_lists->setPalette(palette);
     m_list->setPalette(palette);
+    m_lists->SetBase(skin.listColor);
+    m_list->SetBase(skin.listColor);
     // A hidden window gets its resize event only when shown: lay out now.
     resize(m_minimum);
     relayout();
