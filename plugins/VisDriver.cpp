@@ -31,7 +31,6 @@ constexpr uint32_t kQuitUnloadStepMs = 50;
 constexpr uint32_t kStopUnloadStepMs = 30;
 constexpr uint32_t kThreadEndWaitMs = 3000;
 constexpr uint32_t kWatchStepMs = 100;
-constexpr UINT kPollTimerMs = 100;
 // Init makes windows and Quit tears them down: they get longer than a frame.
 constexpr uint32_t kInitLimitMs = 5000;
 constexpr uint32_t kQuitLimitMs = 3000;
@@ -87,8 +86,8 @@ struct TRun {
     std::atomic<HWND> visWindow{nullptr};
     std::atomic<int> windowMode{0};
     std::atomic<WNDPROC> keptProc{nullptr};
-    std::atomic<bool> shown{false};          // the first show was handled
-    std::unique_ptr<TVisWindowWatch> watch;  // driver thread only
+    std::atomic<bool> shown{false};            // the first show was handled
+    std::unique_ptr<TVisPlacement> placement;  // driver thread only
 
     std::atomic<bool> quitRequested{false};
     std::atomic<bool> active{false};
@@ -332,7 +331,7 @@ void onShown(TRun& run) {
     const HWND window = run.visWindow;
     if (!window) return;
     const TContext c = context();
-    if (run.windowMode == 1 && run.watch) run.watch->placeBesideOwner(window, c.owner);
+    if (run.windowMode == 1 && run.placement) run.placement->placeBesideOwner(window, c.owner);
     run.active = true;
     run.shown = true;
     run.info = makeInfo(run);
@@ -385,29 +384,16 @@ LRESULT CALLBACK_VisProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Takes a window the plug-in made or announced as the vis window: a window of the
-// message layer gets the driver's procedure in front of its own; a native window is
-// watched through X11.
+// Takes a window the plug-in made or announced as the vis window: the driver's
+// procedure goes in front of its own.
 void adoptWindow(TRun& run, HWND window) {
     run.visWindow = window;
     if (run.windowMode == 0) run.windowMode = 1;
-    if (IsWindow(window)) {
-        const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC));
-        if (current != &CALLBACK_VisProc) {
-            run.keptProc = current;
-            SetWindowLongPtr(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CALLBACK_VisProc));
-        }
-    } else if (run.watch) {
-        run.watch->watchNative(window);
+    const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC));
+    if (current != &CALLBACK_VisProc) {
+        run.keptProc = current;
+        SetWindowLongPtr(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CALLBACK_VisProc));
     }
-}
-
-void showAdopted(TRun& run) {
-    const HWND window = run.visWindow;
-    if (IsWindow(window))
-        SendMessage(window, WM_SHOWWINDOW, TRUE, 0);
-    else
-        onShown(run);
 }
 
 struct TSearch {
@@ -490,7 +476,7 @@ void cleanup(TRun& run, HWND owner) {
     run.loopRunning = false;
     run.active = false;
     if (!run.abandoned) unloadLibrary(run);
-    run.watch.reset();
+    run.placement.reset();
     run.visWindow = nullptr;
     run.windowMode = 0;
     if (!run.abandoned) restoreOwnerProc(owner);
@@ -503,7 +489,7 @@ void cleanup(TRun& run, HWND owner) {
 void driverThread(std::shared_ptr<TRun> run) {
     TRun& r = *run;
     const HWND owner = context().owner;
-    r.watch = std::make_unique<TVisWindowWatch>();
+    r.placement = std::make_unique<TVisPlacement>();
     replaceOwnerProc(owner);
     loadLibrary(r, owner);
     if (r.count == 0 || r.index >= r.count) {
@@ -533,10 +519,8 @@ void driverThread(std::shared_ptr<TRun> run) {
         return;
     }
     adoptWindow(r, window);
-    showAdopted(r);
+    SendMessage(window, WM_SHOWWINDOW, TRUE, 0);
 
-    // The loop; a timer looks after a native vis window's fate.
-    const UINT_PTR timer = SetTimer(nullptr, 0, kPollTimerMs, nullptr);
     r.loopRunning = true;
     const UINT message = context().message;
     MSG msg;
@@ -550,19 +534,16 @@ void driverThread(std::shared_ptr<TRun> run) {
         if (msg.hwnd == nullptr && msg.message == message && message != 0) {
             handleThreadCode(r, msg.wParam);
         } else if (msg.hwnd == nullptr && msg.message == kMsgReshow) {
-            if (HWND w = r.visWindow) {
+            if (HWND w = r.visWindow; IsWindow(w)) {
                 adoptWindow(r, w);
                 r.shown = false;
-                showAdopted(r);
+                SendMessage(w, WM_SHOWWINDOW, TRUE, 0);
             }
-        } else if (msg.hwnd == nullptr && msg.message == WM_TIMER && msg.wParam == timer) {
-            if (r.watch && r.watch->nativeWindowGone()) onDestroyed(r);
         } else {
             TranslateMessage(&msg);
             DispatchMessage(&msg);
         }
     }
-    if (timer) KillTimer(nullptr, timer);
     cleanup(r, owner);
 }
 

@@ -109,13 +109,13 @@ typedef struct embedWindowState {
 typedef HWND (*embedWindowFunc)(embedWindowState* state);
 
 // A plug-in's window. A plug-in draws into a native window of its own, made on the
-// thread that calls its Init, and makes it known to the player with
-// SendMessage(hwndParent, WM_WA_IPC, window, IPC_SETVISWND) (0 withdraws it). The
-// window is either a window of the message layer that the plug-in created with
-// CreateWindowEx on that thread (its procedure gets WM_MOVE, WM_SIZE and
-// WM_SHOWWINDOW when the player places or shows it, and the plug-in destroys it
-// with DestroyWindow when its native window goes), or the X11 id of the native
-// window itself, cast to HWND; the player then watches that window itself.
+// thread that calls its Init, and stands for it with a window of the message layer
+// that it creates there with CreateWindowEx: the player places and shows that window
+// (its procedure gets WM_MOVE, WM_SIZE and WM_SHOWWINDOW and moves, sizes and maps
+// the native window), and the plug-in destroys it with DestroyWindow when its native
+// window goes. The plug-in makes it known with
+// SendMessage(hwndParent, WM_WA_IPC, window, IPC_SETVISWND) (0 withdraws it); a
+// visible window of that thread is also found without it.
 
 #ifdef __cplusplus
 }

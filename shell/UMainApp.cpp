@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QThread>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -73,7 +74,7 @@ bool TMainApp::FormCreate() {
                                                *m_progress);
     m_model->SeedRandom(uint32_t(std::time(nullptr)));
     m_model->LoadPlaylists();
-    m_playlist = std::make_unique<TWindowPlaylist>(
+    auto playlist = std::make_unique<TWindowPlaylist>(
         *m_model, form,
         [this] {
             if (m_dock) {
@@ -83,6 +84,8 @@ bool TMainApp::FormCreate() {
             return m_form->frameGeometry();
         },
         m_progress.get());
+    playlist->CdTracks = [this] { return CdTrackNames(); };
+    m_playlist = std::move(playlist);
     m_controller = std::make_unique<TMainController>(form, *m_player, *m_playlist);
     // The menu works without the audio library too: it is the way to exit.
     m_menu = std::make_unique<TMainMenu>(form, *m_controller, *m_playlist);
@@ -111,6 +114,25 @@ bool TMainApp::FormCreate() {
     if (QFileInfo::exists(font)) m_fontId = QFontDatabase::addApplicationFont(font);
     form.ShapeWindow();
     return true;
+}
+
+std::vector<std::string> TMainApp::CdTrackNames() const {
+    // A disc's tracks count from 1; a failed length is a data track, a
+    // missing one or no disc.
+    constexpr DWORD kNoTrack = DWORD(-1);
+    std::vector<std::string> names;
+    if (!m_player || !m_player->CDReady() || !BassCD.BASS_CD_GetTrackLength) return names;
+    const std::vector<std::string>& drives = m_player->CDDrives();
+    for (std::size_t drive = 0; drive < drives.size(); ++drive) {
+        if (drives[drive].empty()) continue;
+        for (DWORD track = 0; track < 99; ++track) {
+            if (BassCD.BASS_CD_GetTrackLength(DWORD(drive), track) == kNoTrack) continue;
+            char name[16];
+            std::snprintf(name, sizeof name, "%c:/Track%02u.cda", drives[drive][0], unsigned(track + 1));
+            names.emplace_back(name);
+        }
+    }
+    return names;
 }
 
 void TMainApp::FormShow() {

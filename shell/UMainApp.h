@@ -68,6 +68,9 @@ class TMainApp : public QObject {
     // Called after each step of the shutdown, by name ("HookEnd", "player").
     std::function<void(const char* step)> OnShutdownStep;
 
+    // The audio tracks of the discs in the CD drives, as "D:/Track01.cda".
+    std::vector<std::string> CdTrackNames() const;
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

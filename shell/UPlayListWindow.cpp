@@ -44,6 +44,7 @@ TWindowPlaylist::TWindowPlaylist(TPlayListModel& model, TFMain& form, std::funct
     if (m_progress)
         m_window->OnDropFiles = [this](const std::vector<std::string>& paths) { AddDropped(paths); };
     ApplyPlaylistSkin();
+    m_placed = false;  // the strip finds its place after start-up
 }
 
 TWindowPlaylist::~TWindowPlaylist() = default;
@@ -54,11 +55,14 @@ std::vector<std::size_t> TWindowPlaylist::AddFilesToList() {
 
 void TWindowPlaylist::AddDropped(const std::vector<std::string>& paths) {
     if (!m_progress) return;
-    const std::vector<std::string> names = ExpandDropped(paths, m_progress->NativeFileExts());
+    AddNames(ExpandDropped(paths, m_progress->NativeFileExts()));
+}
+
+void TWindowPlaylist::AddNames(const std::vector<std::string>& names) {
     if (names.empty()) return;
-    m_progress->Expect(names.size());
+    if (m_progress) m_progress->Expect(names.size());
     if (!m_model.AddNamesToList(names).empty()) m_model.SetModified();
-    m_progress->End();
+    if (m_progress) m_progress->End();
 }
 
 void TWindowPlaylist::ShowWindow() {

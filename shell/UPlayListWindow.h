@@ -30,6 +30,11 @@ class TWindowPlaylist : public IMiniPlaylist {
     // Adds files and folders (their playable files, recursively, sorted by
     // path) to the displayed list, as chosen files are added.
     void AddDropped(const std::vector<std::string>& paths);
+    // Appends files or CD tracks by name, read between events.
+    void AddNames(const std::vector<std::string>& names);
+    // The audio tracks of the discs in the drives ("D:/Track01.cda", ...);
+    // when it gives any, the add menu offers them.
+    std::function<std::vector<std::string>()> CdTracks;
     ~TWindowPlaylist() override;
 
     std::string NextTrack() override { return m_model.NextTrack(); }

@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "playlist/window/QtChild.h"
 #include "playlist/window/UProperties.h"
 
 namespace {
@@ -139,6 +140,8 @@ void TPlGrid::paintEvent(QPaintEvent*) {
             back = c.selected;
             text = c.hilight;
         }
+        // Below the grid's rows lies the grid's own background.
+        if (row >= std::max(rows, m_minRows)) back = m_base;
         p.fillRect(cell, QColor(back));
         if (row >= rows) continue;
         ++m_painted;
@@ -327,7 +330,7 @@ void TPlScrollBar::mouseReleaseEvent(QMouseEvent*) {
 // ---- TPlGrip ----
 
 TPlGrip::TPlGrip(QWidget* window, bool bottomRight) : QWidget(window), m_bottomRight(bottomRight) {
-    setCursor(bottomRight ? Qt::SizeFDiagCursor : Qt::SizeFDiagCursor);
+    setCursor(Qt::SizeFDiagCursor);
     resize(bottomRight ? 13 : 8, bottomRight ? 13 : 8);
 }
 
@@ -355,19 +358,20 @@ TFPlayList::TFPlayList(TPlayListModel& model, QWidget* parent)
     setWindowOpacity(1.0);
     resize(m_minimum);
 
-    m_lists = new TPlGrid(this, 1);
-    m_list = new TPlGrid(this, 2);
-    m_listsBar = new TPlScrollBar(this);
-    m_listBar = new TPlScrollBar(this);
-    m_split = new QWidget(this);
+    m_lists = MakeChild<TPlGrid>(this, 1);
+    m_list = MakeChild<TPlGrid>(this, 2);
+    m_list->SetMinRows(1);  // an empty list shows one empty row
+    m_listsBar = MakeChild<TPlScrollBar>(this);
+    m_listBar = MakeChild<TPlScrollBar>(this);
+    m_split = MakeChild<QWidget>(this);
     m_split->setCursor(Qt::SplitHCursor);
     m_split->installEventFilter(this);
-    m_btnClose = new TPlButton(this);
-    for (int tag = 0; tag < 7; ++tag) m_tools.push_back(new TPlButton(this));
+    m_btnClose = MakeChild<TPlButton>(this);
+    for (int tag = 0; tag < 7; ++tag) m_tools.push_back(MakeChild<TPlButton>(this));
     m_tools[4]->hide();  // find and edit: their menus are empty
     m_tools[5]->hide();
-    m_dragrb = new TPlGrip(this, true);
-    m_draglt = new TPlGrip(this, false);
+    m_dragrb = MakeChild<TPlGrip>(this, true);
+    m_draglt = MakeChild<TPlGrip>(this, false);
     m_dragrb->Minimum = m_draglt->Minimum = [this] { return m_minimum; };
     m_lists->SetColors(&m_colors);
     m_list->SetColors(&m_colors);
@@ -463,7 +467,7 @@ void TFPlayList::buildMenus() {
     add(m_pmSort, "按专辑名称排序", [this] { m_model.SortbyAlbum1Click(); });
     add(m_pmSort, "按艺术家排序", [this] { m_model.SortbyArtist1Click(); });
     add(m_pmSort, "恢复打开顺序", [this] { m_model.SortbyOpenIndex1Click(); });
-    auto* group = new QActionGroup(&m_pmMode);
+    auto* group = MakeChild<QActionGroup>(&m_pmMode);
     const std::pair<const char*, TPlayMode> modes[] = {{"按列表顺序播放", TPlayMode::InOrder},
                                                        {"随机播放", TPlayMode::Random},
                                                        {"只播放当前歌曲", TPlayMode::CurrentOnly}};
@@ -796,6 +800,8 @@ void TFPlayList::ApplyPlaylistSkin(const TPlWindowSkin& skin, const TPlColors* c
     palette.setColor(QPalette::Window, QColor(skin.listColor));
     m_lists->setPalette(palette);
     m_list->setPalette(palette);
+    m_lists->SetBase(skin.listColor);
+    m_list->SetBase(skin.listColor);
     // A hidden window gets its resize event only when shown: lay out now.
     resize(m_minimum);
     relayout();

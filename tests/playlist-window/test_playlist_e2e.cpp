@@ -10,21 +10,30 @@
 #include <QTest>
 #include <QTimer>
 
+#include "playlist/window/UGroupList.h"
+#include "shell/TaskbarDock.h"
 #include "shell/UMainApp.h"
 #include "shell/UPlayListWindow.h"
 #include "tests/playlist-window/WindowTest.h"
 
 namespace {
 
-// Answers the next modal input box (text or list) with `answer`.
+// Answers the next modal input box or list picker with `answer`.
 void answerInputBox(const QString& answer) {
     auto* poll = new QTimer;
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        if (!box) return;
-        box->setTextValue(answer);
-        box->accept();
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QInputDialog*>(modal)) {
+            box->setTextValue(answer);
+            box->accept();
+        } else if (auto* picker = dynamic_cast<TFGroupList*>(modal)) {
+            const auto found = picker->lstGroup->findItems(answer, Qt::MatchExactly);
+            if (!found.isEmpty()) picker->lstGroup->setCurrentItem(found.front());
+            picker->btnOk->click();
+        } else {
+            return;
+        }
         poll->stop();
         poll->deleteLater();
     });
@@ -72,6 +81,9 @@ TEST_F(PlayListEndToEnd, ListsMadeInTheWindowSurviveARestart) {
         TFPlayList& w = window(*app);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         TPlayListModel& model = *app->Model();
+        // Right-aligned above the strip, in the strip's screen coordinates.
+        const TRect mini = app->Dock()->miniOnScreen();
+        EXPECT_EQ(w.geometry(), QRect(mini.x2 - 420, mini.y1 - 199, 420, 199));
 
         answerInputBox("Work");
         w.GroupMenu().actions()[0]->trigger();  // new list

@@ -142,6 +142,19 @@ class VisPlugin : public ::testing::Test {
         return {data, data + static_cast<std::size_t>(width) * static_cast<std::size_t>(height)};
     }
 
+    // The window's pixels once `shown(pixels)` holds: what the plug-in's connection
+    // sent reaches the server in its own time, after this connection's requests
+    // perhaps. The last grab when two seconds pass first.
+    template <class Shown>
+    std::vector<std::uint32_t> grabWhen(int& width, int& height, Shown shown) {
+        for (auto end = std::chrono::steady_clock::now() + 2s;; std::this_thread::sleep_for(10ms)) {
+            auto pixels = grab(width, height);
+            const bool complete =
+                pixels.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+            if ((complete && shown(pixels)) || std::chrono::steady_clock::now() >= end) return pixels;
+        }
+    }
+
     // Renders until the answer is `want` or two seconds passed; the last answer.
     int renderUntil(winampVisModule* module, int want) {
         int result = -1;
@@ -270,13 +283,17 @@ TEST_F(VisPlugin, ATonesBarsStandWhereItsFrequencyLiesOnTheLogAxis) {
         const int bin = static_cast<int>(std::lround(c.hz * 2048 / 44100 - 1));
         module->spectrumData[c.channel][bin] = 255;
         ASSERT_EQ(module->Render(module), 0);
-        int w = 0, h = 0;
-        const auto pixels = grab(w, h);
-        ASSERT_EQ(pixels.size(), static_cast<std::size_t>(w * h));
         // The first channel grows upward from the middle line, the second downward.
-        const Lit up = litColumns(pixels, w, 0, h / 2), down = litColumns(pixels, w, h / 2 + 1, h);
-        const Lit& lit = c.channel == 0 ? up : down;
-        const Lit& other = c.channel == 0 ? down : up;
+        int w = 0, h = 0;
+        Lit lit, other;
+        auto measure = [&](const std::vector<std::uint32_t>& pixels) {
+            const Lit up = litColumns(pixels, w, 0, h / 2), down = litColumns(pixels, w, h / 2 + 1, h);
+            lit = c.channel == 0 ? up : down;
+            other = c.channel == 0 ? down : up;
+            return lit.first <= lit.last && other.first > other.last;
+        };
+        const auto pixels = grabWhen(w, h, measure);
+        ASSERT_EQ(pixels.size(), static_cast<std::size_t>(w * h));
         EXPECT_GT(other.first, other.last) << "the other channel is silent";
         ASSERT_LE(lit.first, lit.last) << "no bar";
         const double binHz = (bin + 1) * 44100.0 / 2048;
@@ -302,31 +319,44 @@ TEST_F(VisPlugin, TheScopeDrawsBothWaveformChannelsAcrossTheWindow) {
             static_cast<unsigned char>(static_cast<signed char>(std::lround(32 * s)));
     }
     ASSERT_EQ(module->Render(module), 0);
+    // Per lane: the highest and lowest rows of the trace and the columns it reaches.
+    struct Trace {
+        int highest, lowest, columns;
+    };
     int w = 0, h = 0;
-    const auto pixels = grab(w, h);
+    Trace traces[2] = {};
+    auto measure = [&](const std::vector<std::uint32_t>& pixels) {
+        const int lane = h / 2;
+        for (int c = 0; c < 2; ++c) {
+            Trace t{lane, -1, 0};
+            for (int x = 0; x < w; ++x) {
+                bool any = false;
+                for (int y = 0; y < lane; ++y) {
+                    if (!isLit(pixels[static_cast<std::size_t>(c * lane + y) * static_cast<std::size_t>(w) +
+                                      static_cast<std::size_t>(x)]))
+                        continue;
+                    any = true;
+                    t.highest = std::min(t.highest, y);
+                    t.lowest = std::max(t.lowest, y);
+                }
+                t.columns += any;
+            }
+            traces[c] = t;
+        }
+        return traces[0].columns == w && traces[1].columns == w &&
+               traces[1].lowest - traces[1].highest < lane / 2;
+    };
+    const auto pixels = grabWhen(w, h, measure);
     ASSERT_EQ(pixels.size(), static_cast<std::size_t>(w * h));
     const int lane = h / 2;
     for (int c = 0; c < 2; ++c) {
         SCOPED_TRACE(c);
-        int highest = lane, lowest = -1, columnsLit = 0;
-        for (int x = 0; x < w; ++x) {
-            bool any = false;
-            for (int y = 0; y < lane; ++y) {
-                if (!isLit(pixels[static_cast<std::size_t>(c * lane + y) * static_cast<std::size_t>(w) +
-                                  static_cast<std::size_t>(x)]))
-                    continue;
-                any = true;
-                highest = std::min(highest, y);
-                lowest = std::max(lowest, y);
-            }
-            columnsLit += any;
-        }
-        EXPECT_EQ(columnsLit, w) << "a trace without gaps";
+        EXPECT_EQ(traces[c].columns, w) << "a trace without gaps";
         // The swing of the trace around the lane's middle follows the amplitude.
-        const double swing = (lowest - highest) / 2.0, full = lane / 2.0 - 1;
+        const double swing = (traces[c].lowest - traces[c].highest) / 2.0, full = lane / 2.0 - 1;
         const double wanted = c == 0 ? full * 127 / 128 : full * 32 / 128;
         EXPECT_NEAR(swing, wanted, 3);
-        EXPECT_NEAR((highest + lowest) / 2.0, lane / 2.0, 3);
+        EXPECT_NEAR((traces[c].highest + traces[c].lowest) / 2.0, lane / 2.0, 3);
     }
 }
 
@@ -348,7 +378,9 @@ TEST_F(VisPlugin, ResizingTheWindowRedrawsAtTheNewSizeAndMovesTheStandIn) {
     EXPECT_EQ(r.right - r.left, 700);
     EXPECT_EQ(r.bottom - r.top, 300);
     int w = 0, h = 0;
-    const auto pixels = grab(w, h);
+    const auto pixels = grabWhen(w, h, [&](const std::vector<std::uint32_t>& p) {
+        return w == 700 && (p.back() & 0xffffff) == 0x0b0d16u;
+    });
     ASSERT_EQ(w, 700);
     ASSERT_EQ(h, 300);
     // Drawn to the new edges: the background in the corner, the middle line at its row.

@@ -87,6 +87,15 @@ static void configure(const char* text) {
     g_configured = 1;
 }
 
+/* A setting, read under the lock: the tests change them while a given-up plug-in
+   thread may still run. */
+static int cfg(const int* field) {
+    pthread_mutex_lock(&g_lock);
+    int v = *field;
+    pthread_mutex_unlock(&g_lock);
+    return v;
+}
+
 static LRESULT probeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_MOVE)
         logf_("move %d %d\n", (int)(short)(lParam & 0xFFFF), (int)(short)((lParam >> 16) & 0xFFFF));
@@ -96,8 +105,8 @@ static LRESULT probeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 static int probeInit(winampVisModule* m) {
     logf_("init %d sRate=%d nCh=%d\n", (int)(m - g_modules), m->sRate, m->nCh);
-    if (g_cfg.failInit) return 1;
-    if (g_cfg.window == 0) return 0;
+    if (cfg(&g_cfg.failInit)) return 1;
+    if (cfg(&g_cfg.window) == 0) return 0;
     WNDCLASS wc;
     memset(&wc, 0, sizeof wc);
     wc.lpfnWndProc = probeProc;
@@ -105,7 +114,7 @@ static int probeInit(winampVisModule* m) {
     RegisterClass(&wc); /* already registered by an earlier run: fine */
     g_window = CreateWindowEx(0, "VisProbe", "vis probe", WS_POPUP | WS_VISIBLE, 0, 0, 200, 150, NULL, NULL,
                               NULL, NULL);
-    if (g_cfg.window == 1) SendMessage(m->hwndParent, WM_WA_IPC, (WPARAM)g_window, IPC_SETVISWND);
+    if (cfg(&g_cfg.window) == 1) SendMessage(m->hwndParent, WM_WA_IPC, (WPARAM)g_window, IPC_SETVISWND);
     return 0;
 }
 
@@ -115,6 +124,7 @@ static int probeRender(winampVisModule* m) {
     memcpy(g_lastSpectrum, m->spectrumData, sizeof g_lastSpectrum);
     memcpy(g_lastWaveform, m->waveformData, sizeof g_lastWaveform);
     int hang = g_cfg.hangMs;
+    int result = g_cfg.renderResult;
     g_cfg.hangMs = 0;
     pthread_mutex_unlock(&g_lock);
     logf_("render sRate=%d nCh=%d\n", m->sRate, m->nCh);
@@ -123,25 +133,25 @@ static int probeRender(winampVisModule* m) {
         nanosleep(&ts, NULL);
         logf_("woke\n");
     }
-    return g_cfg.renderResult;
+    return result;
 }
 
 static void probeQuit(winampVisModule* m) {
     logf_("quit %d\n", (int)(m - g_modules));
-    if (g_cfg.keepWindow) return;
+    if (cfg(&g_cfg.keepWindow)) return;
     if (g_window && IsWindow(g_window)) DestroyWindow(g_window);
     g_window = NULL;
 }
 
 static winampVisModule* getModule(int i) {
     if (i < 0) return NULL;
-    if (!g_cfg.unterminated && i >= g_cfg.modules) return NULL;
+    if (!cfg(&g_cfg.unterminated) && i >= cfg(&g_cfg.modules)) return NULL;
     winampVisModule* m = &g_modules[i % 2];
     m->description = (char*)"probe";
-    m->delayMs = g_cfg.delay;
+    m->delayMs = cfg(&g_cfg.delay);
     m->latencyMs = 25;
-    m->spectrumNch = g_cfg.spectrum;
-    m->waveformNch = g_cfg.waveform;
+    m->spectrumNch = cfg(&g_cfg.spectrum);
+    m->waveformNch = cfg(&g_cfg.waveform);
     m->Init = probeInit;
     m->Render = probeRender;
     m->Quit = probeQuit;
@@ -152,7 +162,9 @@ static winampVisModule* getModule(int i) {
 static winampVisHeader g_header = {VIS_HDRVER, (char*)"vis probe", getModule};
 
 EXPORT winampVisHeader* winampVisGetHeader(void) {
+    pthread_mutex_lock(&g_lock);
     if (!g_configured) configure(getenv("QUILLET_VIS_PROBE"));
+    pthread_mutex_unlock(&g_lock);
     logf_("header\n");
     return &g_header;
 }
@@ -163,8 +175,8 @@ EXPORT void probe_configure(const char* text) {
     g_logLen = 0;
     g_log[0] = 0;
     g_renders = 0;
-    pthread_mutex_unlock(&g_lock);
     configure(text);
+    pthread_mutex_unlock(&g_lock);
 }
 
 /* A copy of the log so far (the caller frees it). */
