@@ -335,7 +335,11 @@ void Desktop::prepareStrip(QWidget* strip) {
     if (strip == nullptr) return;
     const Qt::WindowFlags wanted = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
     if ((strip->windowFlags() & wanted) != wanted) strip->setWindowFlags(strip->windowFlags() | wanted);
-    if (strip->findChild<BackgroundDrag*>(QString(), Qt::FindDirectChildrenOnly) == nullptr)
+    // BackgroundDrag has no meta-object of its own, so findChild would take
+    // any child for one: look for it by its C++ type.
+    const QObjectList& children = strip->children();
+    if (std::none_of(children.begin(), children.end(),
+                     [](QObject* c) { return dynamic_cast<BackgroundDrag*>(c) != nullptr; }))
         strip->installEventFilter(new BackgroundDrag(strip));
     const auto w = static_cast<xcb_window_t>(strip->winId());
     // Qt keeps the states it finds on the window when it maps it.
