@@ -70,7 +70,7 @@ std::string wmName(XConnection& x, xcb_window_t w) {
     if (r == nullptr) return {};
     std::string name(static_cast<const char*>(xcb_get_property_value(r)),
                      static_cast<std::size_t>(xcb_get_property_value_length(r)));
-    std::free(r);
+    std::free(r);  // NOLINT(cppcoreguidelines-owning-memory): xcb replies are malloc'd
     return name;
 }
 
@@ -192,7 +192,7 @@ void Desktop::forgetGone() {
             ++it;
             continue;
         }
-        delete w;
+        delete w;  // NOLINT(cppcoreguidelines-owning-memory): the wrapper of a window gone
         it = m_foreignWindows.erase(it);
     }
 }
@@ -340,7 +340,8 @@ void Desktop::prepareStrip(QWidget* strip) {
     const QObjectList& children = strip->children();
     if (std::none_of(children.begin(), children.end(),
                      [](QObject* c) { return dynamic_cast<BackgroundDrag*>(c) != nullptr; }))
-        strip->installEventFilter(new BackgroundDrag(strip));
+        strip->installEventFilter(
+            new BackgroundDrag(strip));  // NOLINT(cppcoreguidelines-owning-memory): owned by the strip
     const auto w = static_cast<xcb_window_t>(strip->winId());
     // Qt keeps the states it finds on the window when it maps it.
     const xcb_atom_t state = m_x->atom("_NET_WM_STATE");
