@@ -93,6 +93,9 @@ class TVisDataThread {
     void Run();
     // Waits while suspended; false when terminated.
     bool WaitWhileSuspended();
+    // The packed channels of one period, from `out` on.
+    void WriteSpectrum(uint8_t* out, int spectra, uint32_t channels);
+    void WriteWaveform(uint8_t* out, int waves, uint32_t channels);
 
     VisDataBlock m_block;
     UINT m_message;
