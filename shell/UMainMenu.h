@@ -34,6 +34,9 @@ struct TSkinFile {
 std::vector<TSkinFile> ListSkinFiles(const std::vector<std::string>& skinsFolders);
 
 class TMainMenu : public QObject {
+    // First: the menus below use it until they are gone.
+    TFlatMenuStyle m_style;
+
   public:
     // Builds the menu and its skin menu and opens it on a right click on
     // `form`. The three must outlive the menu.
@@ -90,7 +93,6 @@ class TMainMenu : public QObject {
     TFMain& m_form;
     TMainController& m_controller;
     IMiniPlaylist& m_playlist;
-    TFlatMenuStyle m_style;
     std::unique_ptr<QActionGroup> m_skinGroup;
     QPointer<TFAbout> m_about;
 };

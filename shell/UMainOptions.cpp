@@ -1,5 +1,5 @@
 // The mini window's button settings: the options dialog and the button menu.
-#include <QApplication>
+#include <algorithm>
 
 #include "platform/win/WinApi.h"
 #include "shell/ButtonSettings.h"

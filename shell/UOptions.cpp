@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/win/WinApi.h"
 #include "shell/ButtonSettings.h"
@@ -17,7 +18,7 @@ QString u8(const char* text) {
 }
 
 // One row of eight columns: wide enough for the longest label.
-constexpr int kColumnWidth = 56;
+constexpr int kColumnWidth = 66;
 constexpr int kRowHeight = 24;
 
 }  // namespace
@@ -42,7 +43,6 @@ TFOptions::TFOptions(TFMain& form)
     CheckList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     CheckList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     CheckList->setSelectionMode(QAbstractItemView::SingleSelection);
-    CheckList->setFixedSize(kColumnWidth * 8 + 4, kRowHeight + 6);
     btnUp = new QPushButton(u8("前移"), group);
     btnDown = new QPushButton(u8("后移"), group);
     auto* moves = new QHBoxLayout;
@@ -100,6 +100,8 @@ void TFOptions::FormCreate() {
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(SettingShowsButton(flags[i]) ? Qt::Checked : Qt::Unchecked);
     }
+    // Eight columns, more when the file names more controls: all in one row.
+    CheckList->setFixedSize(kColumnWidth * std::max(8, CheckList->count()) + 4, kRowHeight + 6);
     cbProgress->setChecked(!m_form.imgProgress->isHidden());
     cbVolumn->setChecked(!m_form.imgVol->isHidden());
 }

@@ -13,9 +13,7 @@
 
 #include "platform/win/MessageBox.h"
 #include "platform/zip/ZipReader.h"
-#include "shell/UMainApp.h"
-#include "shell/UMainMenu.h"
-#include "shell/USkin.h"
+#include "tests/shell-app/MenuRig.h"
 #include "tests/shell/SkinTestUtil.h"
 
 namespace fs = std::filesystem;
@@ -42,15 +40,6 @@ class RecordingPlaylist : public TModelPlaylist {
     TFMain& m_form;
 };
 
-class NoDialogs : public IPlayListDialogs {
-  public:
-    bool InputQuery(const std::string&, const std::string&, std::string&) override { return false; }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    void ShowMessage(const std::string&, const std::string&, TMsgIcon) override {}
-    bool OpenFiles(const std::string&, std::vector<std::string>&) override { return false; }
-    int PickList(const std::vector<std::string>&) override { return -1; }
-};
-
 class ContextMenu : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -64,25 +53,25 @@ class ContextMenu : public ::testing::Test {
         folders.dataRead = {folders.dataWrite, (dir.path / "program").string()};
         fs::create_directories(userSkins());
         ASSERT_TRUE(ExtractDefaultSkin(programSkins()));
-        form = std::make_unique<TFMain>(folders);
-        ASSERT_TRUE(form->LoadSkin(form->SkinPath("default.skn"))) << form->SkinError();
-        form->ApplyButtonSettings();
-        player = std::make_unique<TVAVIVerovu>(nullptr, TVAVIVerovu::kNoSoundDevice);
-        seam = std::make_unique<TPlayListEngine>(*player);
-        model = std::make_unique<TPlayListModel>((dir.path / "playlist.xml").string(), dialogs, *seam);
-        playlist = std::make_unique<RecordingPlaylist>(*model, *form);
-        controller = std::make_unique<TMainController>(*form, *player, *playlist);
-        controller->Attach();
-        makeMenu();
+        rig = std::make_unique<TMenuRig>(
+            folders, (dir.path / "playlist.xml").string(), [this](TPlayListModel& model, TFMain& form) {
+                auto recording = std::make_unique<RecordingPlaylist>(model, form);
+                playlist = recording.get();
+                return std::unique_ptr<IMiniPlaylist>(std::move(recording));
+            });
+        ASSERT_TRUE(rig->form->SkinError().empty()) << rig->form->SkinError();
+        form = rig->form.get();
+        player = rig->player.get();
+        controller = rig->controller.get();
+        menu = rig->menu.get();
     }
     void TearDown() override {
-        menu.reset();
-        controller.reset();
+        rig.reset();
         quillet::win::setMessageBoxPresenter(nullptr);
     }
     void makeMenu() {
-        menu.reset();
-        menu = std::make_unique<TMainMenu>(*form, *controller, *playlist);
+        rig->makeMenu();
+        menu = rig->menu.get();
     }
     fs::path userSkins() const { return dir.path / "user" / "QuilletSkins"; }
     fs::path programSkins() const { return dir.path / "program" / "QuilletSkins"; }
@@ -90,22 +79,16 @@ class ContextMenu : public ::testing::Test {
         fs::copy_file(SkinFixture(fixture), to, fs::copy_options::overwrite_existing);
     }
     QList<QAction*> skinItems() const { return menu->mnSkins.actions(); }
-    QAction* skinItem(const QString& caption) const {
-        for (QAction* a : skinItems())
-            if (a->text() == caption) return a;
-        return nullptr;
-    }
+    QAction* skinItem(const QString& caption) const { return rig->skinItem(caption); }
 
     TempDir dir;
     std::shared_ptr<quillet::win::RecordingMessageBoxPresenter> boxes;
-    NoDialogs dialogs;
-    std::unique_ptr<TFMain> form;
-    std::unique_ptr<TVAVIVerovu> player;
-    std::unique_ptr<TPlayListEngine> seam;
-    std::unique_ptr<TPlayListModel> model;
-    std::unique_ptr<RecordingPlaylist> playlist;
-    std::unique_ptr<TMainController> controller;
-    std::unique_ptr<TMainMenu> menu;
+    std::unique_ptr<TMenuRig> rig;
+    TFMain* form = nullptr;
+    TVAVIVerovu* player = nullptr;
+    RecordingPlaylist* playlist = nullptr;
+    TMainController* controller = nullptr;
+    TMainMenu* menu = nullptr;
 };
 
 // The index of the image list whose picture the action shows; -1 without one.
@@ -202,7 +185,7 @@ TEST_F(ContextMenu, ItemsRunTheirCommands) {
     EXPECT_TRUE(closed);
     // Checks in the menu follow the strip.
     form->miStop->trigger();
-    EXPECT_FALSE(form->btnStop->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->btnStop->isVisibleTo(form));
 }
 
 TEST_F(ContextMenu, FixedSkinDisablesTheButtonSettings) {
@@ -224,7 +207,7 @@ TEST_F(ContextMenu, OpensAtTheStripsCornerAndClosesTheBalloon) {
     // A right click on the strip, handled by the menu.
     menu->MenuPosition = [] { return TPoint{300, 50}; };
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), form->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(form.get(), &click);
+    QApplication::sendEvent(form, &click);
     EXPECT_TRUE(click.isAccepted());
     ASSERT_TRUE(menu->PopupMenu1.isVisible());
     EXPECT_EQ(menu->PopupMenu1.pos(), QPoint(300, 50));
