@@ -74,7 +74,6 @@ class TVisDataThread {
     void SetMode(TPlayerMode mode) { m_mode = mode; }
     void SetScale(uint32_t scale) { m_scale = scale; }
     void SetTargetThread(DWORD threadId) { m_target = threadId; }
-    DWORD TargetThread() const { return m_target; }
     uint32_t PeriodMs() const { return m_period; }
     void PostToTarget(WPARAM code, LPARAM value);
 

@@ -709,11 +709,6 @@ bool VisDriverRunning() {
     return run && run->alive();
 }
 
-DWORD VisDriverThread() {
-    auto run = currentRun();
-    return run && run->alive() ? run->threadId.load() : 0;
-}
-
 RECT PlaceBesideOwner(const RECT& owner, int width, int height, const RECT& work) {
     const int workW = work.right - work.left, workH = work.bottom - work.top;
     width = std::min(width, workW);
