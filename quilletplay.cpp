@@ -1,12 +1,16 @@
 // quilletplay: the music player with its mini window. Needs a display; the
 // headless player is tools/quillet-play.
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <QDir>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/hook/Hook.h"
 #include "platform/win/MessageLayer.h"
@@ -19,9 +23,11 @@
 #include "shell/SingleInstance.h"
 #include "shell/UMainApp.h"
 
-int main(int argc, char** argv) {
-    const TCommandLine line =
-        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+namespace {
+
+// The command line's own answers: the exit status when the program ends
+// here (--help, --version, an unknown option), or -1 to go on.
+int answerCommandLine(const TCommandLine& line) {
     if (!line.badOption.empty()) {
         std::fprintf(stderr, "quilletplay: unknown option %s\n%s", line.badOption.c_str(),
                      UsageText().c_str());
@@ -32,31 +38,54 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const std::string& skipped : line.skipped) std::fprintf(stderr, "%s\n", skipped.c_str());
+    return -1;
+}
+
+// One running program per session: a later start hands its names over
+// (none: the running program shows its playlist window) and ends. The exit
+// status when this start ends here, or -1 when it is the running program.
+int claimSession(TSingleInstance& instance, const std::vector<std::string>& names) {
+    QStringList list;
+    for (const std::string& name : names) list << QString::fromStdString(name);
+    switch (instance.Claim(list)) {
+        case TSingleInstance::TRole::Primary:
+            return -1;
+        case TSingleInstance::TRole::HandedOver:
+            return 0;
+        case TSingleInstance::TRole::Failed:
+            break;
+    }
+    std::fprintf(stderr, "quilletplay: another player runs but does not answer: %s\n",
+                 instance.Error().toStdString().c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const TCommandLine line =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), QDir::currentPath().toStdString());
+    if (const int status = answerCommandLine(line); status >= 0) return status;
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
         std::getenv("QT_QPA_PLATFORM") == nullptr) {
         std::fputs("quilletplay: no display to show the window on (the headless player is quillet-play)\n",
                    stderr);
         return 2;
     }
+    // Loading the audio library and all it links is the longest step before
+    // the window shows; it runs on a thread of its own while Qt connects to
+    // the display, and the player then finds it loaded (joined before the
+    // player is made, or on any early return).
+    void* audioLibrary = nullptr;
+    std::jthread preload([&audioLibrary] {
+        audioLibrary = dlopen((ExecutableFolder() + kBassLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+    });
     TFMain::PrepareApplication();
     QApplication app(argc, argv);
     quillet::win::QtMessagePump pump;
 
-    // One running program per session: a later start hands its names over
-    // (none: the running program shows its playlist window) and ends.
-    QStringList names;
-    for (const std::string& name : line.names) names << QString::fromStdString(name);
     TSingleInstance instance;
-    switch (instance.Claim(names)) {
-        case TSingleInstance::TRole::Primary:
-            break;
-        case TSingleInstance::TRole::HandedOver:
-            return 0;
-        case TSingleInstance::TRole::Failed:
-            std::fprintf(stderr, "quilletplay: another player runs but does not answer: %s\n",
-                         instance.Error().toStdString().c_str());
-            return 1;
-    }
+    if (const int status = claimSession(instance, line.names); status >= 0) return status;
     quillet::win::setMessageBoxPresenter(std::make_shared<TQtMessageBoxPresenter>());
 
     const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
@@ -65,6 +94,7 @@ int main(int argc, char** argv) {
     options.exeFolder = exeFolder;
     options.folders = ResolveUserFolders(exeFolder);
     EnsureFolder(options.folders.configWrite);
+    EnsureFolder(options.folders.dataWrite);
     options.desktop = desktop.get();
     if (desktop) {
         options.hookStart = [](HWND hwnd, int mode, int width, int height) {
@@ -73,6 +103,7 @@ int main(int argc, char** argv) {
         options.hookChangeSize = [](int width) { HookChangeSize(width, 0); };
         options.hookEnd = [] { HookEnd(); };
     }
+    preload.join();
     int status = 0;
     {
         TMainApp main(std::move(options));
@@ -110,10 +141,13 @@ int main(int argc, char** argv) {
             main.FormShow();
             status = app.exec();
         }
+        // Hand-overs that come from now on find nobody to open them.
+        instance.SetReceiver({});
         mpris.Unregister();
         main.FormClose();
         if (desktop) desktop->setStrip(nullptr);
     }
     quillet::win::setMessageBoxPresenter(nullptr);
+    if (audioLibrary != nullptr) dlclose(audioLibrary);
     return status;
 }

@@ -7,10 +7,12 @@
 #include <thread>
 
 #include "engine/URLStream.h"
+#include "engine/VisDataThread.h"
 #include "engine/bass/Dynamic_Bass.h"
 #include "platform/text/Text.h"
 #include "platform/win/MessageLayer.h"
 #include "plugins/PluginHost.h"
+#include "plugins/WinampIPC.h"
 
 namespace {
 
@@ -136,6 +138,7 @@ TVAVIVerovu::TVAVIVerovu(HWND owner, int device)
     StartPluginHost();
     LoadAddOns();
     m_infoReader = std::make_unique<TStreamInfoReader>();
+    StartVisDataThread();
 }
 
 bool TVAVIVerovu::StartAudioLibrary(int device) {
@@ -189,6 +192,8 @@ TVAVIVerovu::~TVAVIVerovu() {
         if (m_outputChannel) Bass.BASS_ChannelStop(m_outputChannel);
         CloseFedOutput();  // before the library goes: the feeder reads through it
     }
+    StopVisPlugin();
+    m_visThread.reset();  // it reads the library too
     // The rest goes with the members, in the order their declarations give.
 }
 
@@ -393,6 +398,9 @@ void TVAVIVerovu::Play() {
             return;
         }
     }
+    if (m_visThread)
+        m_visThread->SetChannelParams(
+            TVisChannelParams{m_streamKind, m_decodeChannel, m_outputChannel, channels, m_channelInfo.freq});
     SetHostChannels(m_streamKind, m_decodeChannel, m_outputChannel);
     m_droppedOutputBytes = 0;
     if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) {
@@ -543,7 +551,7 @@ void TVAVIVerovu::SetPosition(uint32_t ms) {
     if (!m_singleChannel) {
         if (state == BASS_ACTIVE_PLAYING) {
             Bass.BASS_ChannelPlay(m_outputChannel, TRUE);
-            if (OnNewFFTData) EnableSpectrumTimer(true);
+            if (OnNewFFTData && !m_visActive) EnableSpectrumTimer(true);
         }
     }
     if (muted) SetMuted(false, 500);
@@ -657,12 +665,9 @@ void TVAVIVerovu::SetPlayerMode(TPlayerMode mode) {
         SetHostStreamInfo(m_streamInfo);
     }
     SetHostPlayerMode(mode);
-    if (mode == plmPlaying && OnNewFFTData) EnableSpectrumTimer(true);
+    if (mode == plmPlaying && OnNewFFTData && !m_visActive) EnableSpectrumTimer(true);
+    ModeToVis(mode);
     if (OnModeChange) OnModeChange(this, old, mode);
-}
-
-void TVAVIVerovu::NotifyVisInfo() {
-    SetHostStreamInfo(m_streamInfo);
 }
 
 bool TVAVIVerovu::GetStreamInfo(const std::string& name, TStreamInfo& info) {
@@ -780,6 +785,8 @@ LRESULT TVAVIVerovu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYENDSESSION:
             EnableSpectrumTimer(false);
             return 1;
+        case WM_USER:  // plug-ins that take this window for the Winamp main window
+            return quillet::plugins::EngineWindowIPC(wParam, lParam);
         case WM_TIMER:
             if (wParam == kSpectrumTimerId) SpectrumTimerTick();
             return 0;
@@ -801,6 +808,7 @@ LRESULT TVAVIVerovu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 if (OnGenWindowShow) OnGenWindowShow(this, uint32_t(lParam));
                 break;
             default:
+                HandleVisCode(wParam, lParam);
                 break;
         }
         return 0;

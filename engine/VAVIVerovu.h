@@ -23,10 +23,12 @@
 #include "engine/Translation.h"
 #include "engine/types/PlayerTypes.h"
 #include "engine/types/StreamInfo.h"
+#include "engine/types/VisData.h"
 #include "platform/audio/bass.h"
 #include "platform/win/WinTypes.h"
 
 class TVAVIVerovu;
+class TVisDataThread;
 
 using TNotifyModeChangeEvent =
     std::function<void(TVAVIVerovu* Sender, TPlayerMode OldMode, TPlayerMode NewMode)>;
@@ -75,9 +77,17 @@ class TVAVIVerovu {
 
     // The scale of visualisation spectrum values; 256..1024 (others are ignored).
     uint32_t VisScale() const { return m_visScale; }
-    void SetVisScale(uint32_t value) {
-        if (value >= 256 && value <= 1024) m_visScale = value;
-    }
+    void SetVisScale(uint32_t value);
+
+    // Visualisation plug-ins: module Index of the library FileName runs in a window
+    // of its own, fed by the visualisation-data thread. Quit ends it; Stop is the
+    // shortened end used at destruction.
+    void RunVisPlugin(const std::string& FileName, int Index);
+    void QuitVisPlugin();
+    void StopVisPlugin();
+    bool VisActive() const { return m_visActive; }  // a plug-in window exists
+    const TVisPluginInfo& VisPluginInfo() const { return m_visInfo; }
+    TVisDataThread* VisDataThread() const { return m_visThread.get(); }
 
     // Stream information.
     bool GetStreamInfo(const std::string& name, TStreamInfo& info);
@@ -122,6 +132,8 @@ class TVAVIVerovu {
     TNotifyEvent2 OnUpdatePlayList;
     TNotifyEvent2 OnMBWindowShow;
     TNotifyEvent2 OnGenWindowShow;
+    // A plug-in asked to play a file (it sent the file name to the main window).
+    TNotifyNetEvent OnPluginPlayFile;
 
     // The spectrum timer's step (every 25 ms while playing); public for tests, which
     // drive it with given FFT values.
@@ -199,6 +211,10 @@ class TVAVIVerovu {
     void HaltOutput(bool pause);      // pauses or stops the output channel
     void RestartOutput();             // the output starts afresh from the source
     void NotifyVisInfo();
+    void StartVisDataThread();
+    void HandleVisCode(WPARAM code, LPARAM lParam);
+    void StartVisDriverNow(const std::string& FileName, int Index);
+    void ModeToVis(TPlayerMode mode);
     void FreeDecodeChannel();
     TStreamInfoContext InfoContext() const;
 
@@ -213,6 +229,8 @@ class TVAVIVerovu {
     TTranslationTable m_translation;
     TEngineResources m_resources;
     std::unique_ptr<TStreamInfoReader> m_infoReader;
+    // Reads the library: it goes before the libraries do.
+    std::unique_ptr<TVisDataThread> m_visThread;
 
     // Construction results and configuration.
     std::string m_version = "2.10.0";
@@ -249,4 +267,14 @@ class TVAVIVerovu {
     uint32_t m_openGeneration = 0;
     bool m_endPending = false;  // the end of the open stream is being drained
     bool m_translationRead = false;
+
+    // Visualisation plug-in state.
+    bool m_visActive = false;    // a plug-in window exists
+    bool m_visStarting = false;  // a start is under way
+    bool m_visQuitting = false;  // a quit is under way
+    bool m_visRestartPending = false;
+    std::string m_visPendingFile;
+    int m_visPendingIndex = 0;
+    HWND m_visWindow = nullptr;
+    TVisPluginInfo m_visInfo;
 };

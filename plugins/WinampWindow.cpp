@@ -2,6 +2,8 @@
 // player (by its class name) and ask it questions with window messages.
 #include "platform/win/WinApi.h"
 #include "plugins/HostMirror.h"
+#include "plugins/PluginHost.h"
+#include "plugins/WinampIPC.h"
 
 namespace quillet::plugins {
 
@@ -13,7 +15,15 @@ constexpr UINT kClassStyleParentDC = 0x0080;
 constexpr int kLeft = 5, kTop = 5, kWidth = 25, kHeight = 25;
 
 LRESULT WinampWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProc(hwnd, msg, wParam, lParam);
+    switch (msg) {
+        case WM_WA_IPC:
+            return EmulatedWindowIPC(wParam, lParam);
+        case WM_GETTEXT:
+            return CopyAnswerText(EmulatedWindowText(PluginHost().mirror().streamInfo().Title),
+                                  reinterpret_cast<char*>(lParam), wParam);
+        default:
+            return DefWindowProc(hwnd, msg, wParam, lParam);
+    }
 }
 
 }  // namespace

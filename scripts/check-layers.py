@@ -33,7 +33,7 @@ LAYERS = [
     ("mediainfo", ["platform/text"]),
     ("engine/types", []),
     ("engine/bass", ["platform/audio", "platform/log"]),
-    ("plugins", ["engine/types", "engine/bass", "platform/win"]),
+    ("plugins", ["engine/types", "engine/bass", "platform/win", "platform/desktop"]),
     ("plugins/visual", ["plugins", "platform/win"]),
     ("engine", ["plugins", "mediainfo"]),
     ("playlist", ["engine", "platform/xml"]),

@@ -87,10 +87,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, const std::s
         } else {
             std::string why;
             const std::string resolved = ResolveName(arg, workingFolder, &why);
-            if (resolved.empty())
-                line.skipped.push_back(std::string(kProgram) + ": skipped " + arg + ": " + why);
-            else
+            if (resolved.empty()) {
+                std::string text = kProgram;
+                text += ": skipped ";
+                text += arg;
+                text += ": ";
+                text += why;
+                line.skipped.push_back(std::move(text));
+            } else {
                 line.names.push_back(resolved);
+            }
         }
     }
     return line;

@@ -13,8 +13,7 @@ bool OpenNames(TMainApp& app, const std::vector<std::string>& names) {
     IMiniPlaylist* playlist = app.Playlist();
     TPlayListModel* model = app.Model();
     TVAVIVerovu* player = app.Player();
-    if (app.Closed() || playlist == nullptr || model == nullptr || player == nullptr)
-        return false;
+    if (app.Closed() || playlist == nullptr || model == nullptr || player == nullptr) return false;
     playlist->SelectTemporaryList();
     const std::vector<std::size_t> added = model->AddNamesToList(names);
     if (!added.empty()) player->Close();

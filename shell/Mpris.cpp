@@ -78,7 +78,7 @@ QString invalidArgs() {
     return QDBusError::errorString(QDBusError::InvalidArgs);
 }
 
-const char* kIntrospection = R"xml(
+constexpr const char* kIntrospection = R"xml(
 <interface name="org.mpris.MediaPlayer2">
   <method name="Raise"/>
   <method name="Quit"/>
@@ -320,54 +320,67 @@ bool TMpris::handleProperties(const QDBusMessage& message) {
 
 void TMpris::setProperty(const QDBusMessage& message, const QString& iface, const QString& name,
                          const QVariant& value) {
-    const QVariantMap props = Properties(iface);
-    if (!props.contains(name)) {
+    if (!Properties(iface).contains(name)) {
         error(message, QDBusError::errorString(QDBusError::UnknownProperty),
               "no property " + name + " in " + iface);
         return;
     }
-    const auto typed = [&](QMetaType::Type type) {
-        if (value.metaType().id() == type) return true;
-        error(message, invalidArgs(), name + " takes a value of type " + QMetaType(type).name());
-        return false;
-    };
-    TVAVIVerovu* player = m_app.Player();
-    TPlayListModel* model = m_app.Model();
-    if (iface == kPlayer && name == "Volume") {
-        if (!typed(QMetaType::Double)) return;
-        const double v = value.toDouble();
-        if (!std::isfinite(v)) {
-            error(message, invalidArgs(), "Volume must be a number");
-            return;
-        }
-        player->SetVolume(std::uint32_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)));
-        m_app.Form().DrawVolume(int(player->Volume()));
-    } else if (iface == kPlayer && name == "LoopStatus") {
-        if (!typed(QMetaType::QString)) return;
-        const QString loop = value.toString();
-        if (loop == "Track" || loop == "None") {
-            model->OrderPlay1Click(TPlayMode::CurrentOnly);
-            if (model->Loop() != (loop == "Track")) model->PlayOneRecycle1Click();
-        } else if (loop == "Playlist") {
-            if (model->PlayMode() == TPlayMode::CurrentOnly) model->OrderPlay1Click(TPlayMode::InOrder);
-        } else {
-            error(message, invalidArgs(), "LoopStatus is None, Track or Playlist");
-            return;
-        }
-    } else if (iface == kPlayer && name == "Shuffle") {
-        if (!typed(QMetaType::Bool)) return;
-        if (value.toBool())
-            model->OrderPlay1Click(TPlayMode::Random);
-        else if (model->PlayMode() == TPlayMode::Random)
-            model->OrderPlay1Click(TPlayMode::InOrder);
-    } else if (iface == kPlayer && name == "Rate") {
-        if (!typed(QMetaType::Double)) return;  // only 1.0 is played; other rates are ignored
-    } else {
+    const bool writable =
+        iface == kPlayer && (name == "Volume" || name == "LoopStatus" || name == "Shuffle" || name == "Rate");
+    if (!writable) {
         error(message, QDBusError::errorString(QDBusError::PropertyReadOnly), name + " is read-only");
+        return;
+    }
+    QString failure;
+    if (name == "Volume")
+        failure = setVolume(value);
+    else if (name == "LoopStatus")
+        failure = setLoopStatus(value);
+    else if (name == "Shuffle")
+        failure = setShuffle(value);
+    else if (value.metaType().id() != QMetaType::Double)  // Rate: only 1.0 is played, others are ignored
+        failure = "Rate is a double";
+    if (!failure.isEmpty()) {
+        error(message, invalidArgs(), failure);
         return;
     }
     reply(message);
     Refresh();
+}
+
+QString TMpris::setVolume(const QVariant& value) {
+    if (value.metaType().id() != QMetaType::Double) return "Volume is a double";
+    const double v = value.toDouble();
+    if (!std::isfinite(v)) return "Volume must be a finite number";
+    TVAVIVerovu* player = m_app.Player();
+    player->SetVolume(std::uint32_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)));
+    m_app.Form().DrawVolume(int(player->Volume()));
+    return {};
+}
+
+QString TMpris::setLoopStatus(const QVariant& value) {
+    const QString loop = value.toString();
+    if (value.metaType().id() != QMetaType::QString ||
+        (loop != "Track" && loop != "None" && loop != "Playlist"))
+        return "LoopStatus is None, Track or Playlist";
+    TPlayListModel* model = m_app.Model();
+    if (loop == "Playlist") {
+        if (model->PlayMode() == TPlayMode::CurrentOnly) model->OrderPlay1Click(TPlayMode::InOrder);
+        return {};
+    }
+    model->OrderPlay1Click(TPlayMode::CurrentOnly);
+    if (model->Loop() != (loop == "Track")) model->PlayOneRecycle1Click();
+    return {};
+}
+
+QString TMpris::setShuffle(const QVariant& value) {
+    if (value.metaType().id() != QMetaType::Bool) return "Shuffle is a boolean";
+    TPlayListModel* model = m_app.Model();
+    if (value.toBool())
+        model->OrderPlay1Click(TPlayMode::Random);
+    else if (model->PlayMode() == TPlayMode::Random)
+        model->OrderPlay1Click(TPlayMode::InOrder);
+    return {};
 }
 
 bool TMpris::handleRoot(const QDBusMessage& message) {
@@ -391,40 +404,37 @@ bool TMpris::handleRoot(const QDBusMessage& message) {
     return false;
 }
 
+std::function<void()> TMpris::transport(const QString& member) {
+    if (member == "Play") return [this] { play(); };
+    if (member == "Pause")
+        return [this] {
+            if (m_app.Player()->Mode() == plmPlaying) m_app.Controller()->btnPauseClick();
+        };
+    if (member == "PlayPause")
+        return [this] {
+            if (m_app.Player()->Mode() == plmPlaying)
+                m_app.Controller()->btnPauseClick();
+            else
+                play();
+        };
+    if (member == "Stop")
+        return [this] {
+            const TPlayerMode mode = m_app.Player()->Mode();
+            if (mode == plmPlaying || mode == plmPaused) m_app.Controller()->btnStopClick();
+        };
+    if (member == "Next") return [this] { m_app.Controller()->btnNextClick(); };
+    if (member == "Previous") return [this] { m_app.Controller()->btnPrevClick(); };
+    return {};
+}
+
 bool TMpris::handlePlayer(const QDBusMessage& message) {
     const QString member = message.member();
     const QString sig = message.signature();
     const QVariantList args = message.arguments();
-    TMainController* c = m_app.Controller();
-    TVAVIVerovu* p = m_app.Player();
-    if (c == nullptr || p == nullptr) return false;
+    if (m_app.Controller() == nullptr || m_app.Player() == nullptr) return false;
     if (sig.isEmpty()) {
-        std::function<void()> run;
-        if (member == "Play") {
-            run = [this] { play(); };
-        } else if (member == "Pause") {
-            run = [this] {
-                if (m_app.Player()->Mode() == plmPlaying) m_app.Controller()->btnPauseClick();
-            };
-        } else if (member == "PlayPause") {
-            run = [this] {
-                if (m_app.Player()->Mode() == plmPlaying)
-                    m_app.Controller()->btnPauseClick();
-                else
-                    play();
-            };
-        } else if (member == "Stop") {
-            run = [this] {
-                const TPlayerMode mode = m_app.Player()->Mode();
-                if (mode == plmPlaying || mode == plmPaused) m_app.Controller()->btnStopClick();
-            };
-        } else if (member == "Next") {
-            run = [this] { m_app.Controller()->btnNextClick(); };
-        } else if (member == "Previous") {
-            run = [this] { m_app.Controller()->btnPrevClick(); };
-        } else {
-            return false;
-        }
+        std::function<void()> run = transport(member);
+        if (!run) return false;
         command(message, [run] {
             run();
             return QString();
@@ -433,44 +443,50 @@ bool TMpris::handlePlayer(const QDBusMessage& message) {
     }
     if (member == "Seek" && sig == "x") {
         const qint64 offsetUs = args[0].toLongLong();
-        command(message, [this, offsetUs] {
-            TVAVIVerovu* player = m_app.Player();
-            const std::int64_t length = player->PlayLength();
-            if (!player->CanSeek() || length <= 0) return QString();  // nothing to seek in: ignored
-            const std::int64_t target = std::int64_t(player->Position()) + offsetUs / 1000;
-            if (target > length) {
-                m_app.Controller()->btnNextClick();  // past the end: as Next
-                return QString();
-            }
-            return seekTo(std::max<std::int64_t>(target, 0));
-        });
+        command(message, [this, offsetUs] { return seekBy(offsetUs); });
         return true;
     }
     if (member == "SetPosition" && sig == "ox") {
         const QString track = args[0].value<QDBusObjectPath>().path();
         const qint64 positionUs = args[1].toLongLong();
-        command(message, [this, track, positionUs] {
-            TVAVIVerovu* player = m_app.Player();
-            // Another track's path or a position outside the track: ignored.
-            if (track != TrackId() || positionUs < 0 ||
-                positionUs / 1000 > std::int64_t(player->PlayLength()) || !player->CanSeek())
-                return QString();
-            return seekTo(positionUs / 1000);
-        });
+        command(message, [this, track, positionUs] { return setPositionOf(track, positionUs); });
         return true;
     }
     if (member == "OpenUri" && sig == "s") {
         const std::string uri = args[0].toString().toStdString();
-        command(message, [this, uri] {
-            std::string why;
-            const std::string name = ResolveName(uri, QDir::currentPath().toStdString(), &why);
-            if (name.empty()) return QString::fromStdString("cannot open " + uri + ": " + why);
-            OpenNames(m_app, {name});
-            return QString();
-        });
+        command(message, [this, uri] { return openUri(uri); });
         return true;
     }
     return false;
+}
+
+QString TMpris::seekBy(qint64 offsetUs) {
+    TVAVIVerovu* player = m_app.Player();
+    const std::int64_t length = player->PlayLength();
+    if (!player->CanSeek() || length <= 0) return {};  // nothing to seek in: ignored
+    const std::int64_t target = std::int64_t(player->Position()) + offsetUs / 1000;
+    if (target > length) {
+        m_app.Controller()->btnNextClick();  // past the end: as Next
+        return {};
+    }
+    return seekTo(std::max<std::int64_t>(target, 0));
+}
+
+QString TMpris::setPositionOf(const QString& track, qint64 positionUs) {
+    const TVAVIVerovu* player = m_app.Player();
+    // Another track's path or a position outside the track: ignored.
+    if (track != TrackId() || positionUs < 0 || positionUs / 1000 > std::int64_t(player->PlayLength()) ||
+        !player->CanSeek())
+        return {};
+    return seekTo(positionUs / 1000);
+}
+
+QString TMpris::openUri(const std::string& uri) {
+    std::string why;
+    const std::string name = ResolveName(uri, QDir::currentPath().toStdString(), &why);
+    if (name.empty()) return QString::fromStdString("cannot open " + uri + ": " + why);
+    OpenNames(m_app, {name});
+    return {};
 }
 
 bool TMpris::handlePlaylists(const QDBusMessage& message) {

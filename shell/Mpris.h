@@ -60,11 +60,21 @@ class TMpris : public QDBusVirtualObject {
     bool handlePlaylists(const QDBusMessage& message);
     void setProperty(const QDBusMessage& message, const QString& interface, const QString& name,
                      const QVariant& value);
-    // Queues a command; the reply (or `error` it returns) goes out after it ran.
+    // Queues a command; its reply (or the error text it returns) goes out
+    // after it ran. The setters and commands below return an error text, empty
+    // on success.
     void command(const QDBusMessage& message, std::function<QString()> run);
     void reply(const QDBusMessage& message, const QVariantList& arguments = {});
     void error(const QDBusMessage& message, const QString& name, const QString& text);
 
+    QString setVolume(const QVariant& value);
+    QString setLoopStatus(const QVariant& value);
+    QString setShuffle(const QVariant& value);
+    // The command of a Player method without arguments; empty when unknown.
+    std::function<void()> transport(const QString& member);
+    QString seekBy(qint64 offsetUs);
+    QString setPositionOf(const QString& track, qint64 positionUs);
+    QString openUri(const std::string& uri);
     void play();
     QString seekTo(std::int64_t ms);
     QString activatePlaylist(const QString& path);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QThread>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -65,17 +66,26 @@ bool TMainApp::FormCreate() {
 
     // The playlist: the model over the playlist file, shown by its window.
     m_engineSeam = std::make_unique<TPlayListEngine>(*m_player);
-    m_model = std::make_unique<TPlayListModel>(m_options.folders.configWrite + "/playlist.xml", m_dialogs,
-                                               *m_engineSeam);
+    // Files are read between events; a damaged playlist file is reported
+    // once the mini window is on screen.
+    m_progress = std::make_unique<TAddProgress>(*m_engineSeam, m_dialogs);
+    m_progress->HoldMessages();
+    m_model = std::make_unique<TPlayListModel>(m_options.folders.dataWrite + "/playlist.xml", *m_progress,
+                                               *m_progress);
     m_model->SeedRandom(uint32_t(std::time(nullptr)));
     m_model->LoadPlaylists();
-    m_playlist = std::make_unique<TWindowPlaylist>(*m_model, form, [this] {
-        if (m_dock) {
-            const TRect r = m_dock->miniOnScreen();
-            return QRect(r.x1, r.y1, r.width(), r.height());
-        }
-        return m_form->frameGeometry();
-    });
+    auto playlist = std::make_unique<TWindowPlaylist>(
+        *m_model, form,
+        [this] {
+            if (m_dock) {
+                const TRect r = m_dock->miniOnScreen();
+                return QRect(r.x1, r.y1, r.width(), r.height());
+            }
+            return m_form->frameGeometry();
+        },
+        m_progress.get());
+    playlist->CdTracks = [this] { return CdTrackNames(); };
+    m_playlist = std::move(playlist);
     m_controller = std::make_unique<TMainController>(form, *m_player, *m_playlist);
     // The menu works without the audio library too: it is the way to exit.
     m_menu = std::make_unique<TMainMenu>(form, *m_controller, *m_playlist);
@@ -106,11 +116,31 @@ bool TMainApp::FormCreate() {
     return true;
 }
 
+std::vector<std::string> TMainApp::CdTrackNames() const {
+    // A disc's tracks count from 1; a failed length is a data track, a
+    // missing one or no disc.
+    constexpr DWORD kNoTrack = DWORD(-1);
+    std::vector<std::string> names;
+    if (!m_player || !m_player->CDReady() || !BassCD.BASS_CD_GetTrackLength) return names;
+    const std::vector<std::string>& drives = m_player->CDDrives();
+    for (std::size_t drive = 0; drive < drives.size(); ++drive) {
+        if (drives[drive].empty()) continue;
+        for (DWORD track = 0; track < 99; ++track) {
+            if (BassCD.BASS_CD_GetTrackLength(DWORD(drive), track) == kNoTrack) continue;
+            char name[16];
+            std::snprintf(name, sizeof name, "%c:/Track%02u.cda", drives[drive][0], unsigned(track + 1));
+            names.emplace_back(name);
+        }
+    }
+    return names;
+}
+
 void TMainApp::FormShow() {
     m_form->resize(m_form->MiniWidth > 0 ? m_form->MiniWidth : m_form->width(), m_form->height());
     m_form->show();
     // Until a taskbar is found the strip floats at the work area's corner.
     if (m_dock && !m_dock->docked()) m_dock->setPlayerpos();
+    if (m_progress) m_progress->ReleaseMessages();
 }
 
 void TMainApp::setPlayerpos() {
@@ -140,6 +170,7 @@ void TMainApp::FormClose() {
     if (m_playlist) m_playlist->Save();
     m_playlist.reset();
     m_model.reset();
+    m_progress.reset();
     m_engineSeam.reset();
     m_player.reset();
     if (OnShutdownStep) OnShutdownStep("player");

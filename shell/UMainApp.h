@@ -13,6 +13,7 @@
 #include "platform/win/WinTypes.h"
 #include "playlist/PlayListEngine.h"
 #include "playlist/PlayListModel.h"
+#include "playlist/window/AddProgress.h"
 #include "shell/QtDialogs.h"
 #include "shell/UMain.h"
 #include "shell/UMainController.h"
@@ -58,6 +59,7 @@ class TMainApp : public QObject {
     TMainMenu* Menu() { return m_menu.get(); }
     TPlayListModel* Model() { return m_model.get(); }
     TQtPlayListDialogs& Dialogs() { return m_dialogs; }
+    TAddProgress* Progress() { return m_progress.get(); }
     IMiniPlaylist* Playlist() { return m_playlist.get(); }
     TTaskbarDock* Dock() { return m_dock.get(); }
     bool Closed() const { return m_closed; }
@@ -65,6 +67,9 @@ class TMainApp : public QObject {
     const std::vector<int>& FadeSteps() const { return m_fadeSteps; }
     // Called after each step of the shutdown, by name ("HookEnd", "player").
     std::function<void(const char* step)> OnShutdownStep;
+
+    // The audio tracks of the discs in the CD drives, as "D:/Track01.cda".
+    std::vector<std::string> CdTrackNames() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,6 +80,7 @@ class TMainApp : public QObject {
     std::unique_ptr<TVAVIVerovu> m_player;
     std::unique_ptr<TPlayListEngine> m_engineSeam;
     TQtPlayListDialogs m_dialogs;
+    std::unique_ptr<TAddProgress> m_progress;
     std::unique_ptr<TPlayListModel> m_model;
     std::unique_ptr<IMiniPlaylist> m_playlist;
     std::unique_ptr<TMainController> m_controller;

@@ -1,5 +1,7 @@
 #include "shell/UMainController.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/bass/Dynamic_Bass.h"
 #include "platform/win/WinApi.h"
 #include "shell/UMain.h"
 #include "shell/Ufuncs.h"
@@ -17,6 +20,8 @@ namespace {
 constexpr int kBalloonCloseMs = 6000;
 constexpr int kHintPauseMs = 500;  // how long the mouse rests before the balloon
 constexpr std::uint32_t kMuteFadeMs = 500;
+// The visualisation plug-in started from the spectrum panel, in the program folder.
+constexpr const char* kVisPluginFile = "Plugin/vis_milk105beta6.1.dll";
 }  // namespace
 
 std::int64_t SeekPositionAt(int x, int barWidth, std::int64_t length) {
@@ -273,11 +278,17 @@ void TMainController::PlayerModeChanged(TPlayerMode mode) {
 }
 
 void TMainController::VisWindowShown(const TVisPluginInfo& info) {
-    if (info.VisWindow == nullptr) return;
+    if (info.VisWindow == nullptr) {
+        // The plug-in ended (or did not start): its window is gone, and the next
+        // plug-in's window is a new one, not a second.
+        m_visWindow = nullptr;
+        return;
+    }
     if (m_visWindow == nullptr) {
         m_visWindow = info.VisWindow;
     } else if (info.VisWindow != m_visWindow) {
-        // A second visualisation window: the plug-in host keeps one; forget ours.
+        // A second visualisation window: the plug-in host keeps one.
+        m_player.QuitVisPlugin();
         m_visWindow = nullptr;
     }
 }
@@ -343,8 +354,9 @@ void TMainController::pVisDblClick() {
 }
 
 void TMainController::vis1Click() {
-    // The visualisation plug-in is started from the plug-in host's own menu;
-    // the panel's double click only changes the panel's mode here.
+    if (m_player.Mode() != plmPlaying) return;
+    const std::string plugin = ExecutableFolder() + kVisPluginFile;
+    if (access(plugin.c_str(), F_OK) == 0) m_player.RunVisPlugin(plugin, 0);
 }
 
 void TMainController::PopupMenu1Popup() {

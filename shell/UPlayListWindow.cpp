@@ -37,16 +37,32 @@ TPlColors ToWindowColors(const TPlaylistColors& colors) {
     return TPlColors{colors.text, colors.hilight, colors.bkgnd, colors.bkgnd2, colors.selected};
 }
 
-TWindowPlaylist::TWindowPlaylist(TPlayListModel& model, TFMain& form, std::function<QRect()> miniRect)
-    : m_model(model), m_form(form), m_window(std::make_unique<TFPlayList>(model)) {
+TWindowPlaylist::TWindowPlaylist(TPlayListModel& model, TFMain& form, std::function<QRect()> miniRect,
+                                 TAddProgress* progress)
+    : m_model(model), m_form(form), m_progress(progress), m_window(std::make_unique<TFPlayList>(model)) {
     m_window->MiniRect = std::move(miniRect);
+    if (m_progress)
+        m_window->OnDropFiles = [this](const std::vector<std::string>& paths) { AddDropped(paths); };
     ApplyPlaylistSkin();
+    m_placed = false;  // the strip finds its place after start-up
 }
 
 TWindowPlaylist::~TWindowPlaylist() = default;
 
 std::vector<std::size_t> TWindowPlaylist::AddFilesToList() {
     return m_model.AddFilesToList();
+}
+
+void TWindowPlaylist::AddDropped(const std::vector<std::string>& paths) {
+    if (!m_progress) return;
+    AddNames(ExpandDropped(paths, m_progress->NativeFileExts()));
+}
+
+void TWindowPlaylist::AddNames(const std::vector<std::string>& names) {
+    if (names.empty()) return;
+    if (m_progress) m_progress->Expect(names.size());
+    if (!m_model.AddNamesToList(names).empty()) m_model.SetModified();
+    if (m_progress) m_progress->End();
 }
 
 void TWindowPlaylist::ShowWindow() {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "playlist/window/AddProgress.h"
 #include "playlist/window/UPlayList.h"
 #include "shell/UMainController.h"
 
@@ -23,7 +24,17 @@ class TWindowPlaylist : public IMiniPlaylist {
   public:
     // `miniRect` gives the mini window's rectangle on the screen (docked or
     // floating); the window is placed right-aligned above it.
-    TWindowPlaylist(TPlayListModel& model, TFMain& form, std::function<QRect()> miniRect);
+    // `progress` (may be null) reads dropped files between events.
+    TWindowPlaylist(TPlayListModel& model, TFMain& form, std::function<QRect()> miniRect,
+                    TAddProgress* progress = nullptr);
+    // Adds files and folders (their playable files, recursively, sorted by
+    // path) to the displayed list, as chosen files are added.
+    void AddDropped(const std::vector<std::string>& paths);
+    // Appends files or CD tracks by name, read between events.
+    void AddNames(const std::vector<std::string>& names);
+    // The audio tracks of the discs in the drives ("D:/Track01.cda", ...);
+    // when it gives any, the add menu offers them.
+    std::function<std::vector<std::string>()> CdTracks;
     ~TWindowPlaylist() override;
 
     std::string NextTrack() override { return m_model.NextTrack(); }
@@ -49,6 +60,7 @@ class TWindowPlaylist : public IMiniPlaylist {
   private:
     TPlayListModel& m_model;
     TFMain& m_form;
+    TAddProgress* m_progress;
     std::unique_ptr<TFPlayList> m_window;
     bool m_placed = false;  // placed above the mini window since the last skin
 };

@@ -93,6 +93,10 @@ class WindowSurface {
 // is replaced; nullptr detaches it. Owner thread only.
 bool AttachWindowSurface(HWND hwnd, std::shared_ptr<WindowSurface> surface);
 
+// The X11 id of a window that has a surface (0 for the others, and for a form whose
+// native window does not exist yet). From any thread, as GetWindowRect.
+std::uint64_t NativeWindowId(HWND hwnd);
+
 // A handle for a foreign native window (not ours: no procedure, no queue; messages to
 // it fail with ERROR_INVALID_WINDOW_HANDLE). The same native id gives the same handle
 // while it is registered. FindWindow finds it by class and title.

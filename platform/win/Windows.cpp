@@ -629,4 +629,13 @@ bool ForgetForeignWindow(HWND hwnd) {
     return true;
 }
 
+std::uint64_t NativeWindowId(HWND hwnd) {
+    auto route = routeOf(hwnd);
+    if (!route || !route->surface) return 0;
+    auto surface = route->surface;
+    std::uint64_t id = 0;
+    if (!onSurfaceThread(hwnd, *route, [&] { id = surface->nativeId(); })) return 0;
+    return id;
+}
+
 }  // namespace quillet::win

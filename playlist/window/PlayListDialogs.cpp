@@ -4,7 +4,7 @@
 #include <QInputDialog>
 
 #include "platform/win/WinApi.h"
-#include "playlist/PlayListTexts.h"
+#include "playlist/window/UGroupList.h"
 
 bool TQtPlayListDialogs::InputQuery(const std::string& caption, const std::string& prompt,
                                     std::string& value) {
@@ -63,11 +63,7 @@ bool TQtPlayListDialogs::OpenFiles(const std::string& filter, std::vector<std::s
 }
 
 int TQtPlayListDialogs::PickList(const std::vector<std::string>& names) {
-    QStringList items;
-    for (const std::string& n : names) items << QString::fromStdString(n);
-    if (items.isEmpty()) return -1;
-    bool ok = false;
-    const QString picked = QInputDialog::getItem(nullptr, QString::fromUtf8(plt::kPickerCaption), QString(),
-                                                 items, 0, false, &ok);
-    return ok ? int(items.indexOf(picked)) : -1;
+    if (names.empty()) return -1;
+    TFGroupList picker(names);
+    return picker.exec() == QDialog::Accepted ? picker.Selected() : -1;
 }

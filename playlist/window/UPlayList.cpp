@@ -122,8 +122,11 @@ void TPlGrid::paintEvent(QPaintEvent*) {
     const TPlColors fallback;
     const TPlColors& c = m_colors ? *m_colors : fallback;
     const std::size_t rows = RowCount ? RowCount() : 0;
-    const int durationWidth = m_columns > 1 ? plw::kDurationColumn : 0;
     const QFontMetrics metrics(font());
+    // Wide enough for "00:00" in the grid's font.
+    const int durationWidth =
+        m_columns > 1 ? std::max(plw::kDurationColumn, metrics.horizontalAdvance(QStringLiteral("00:00")) + 6)
+                      : 0;
     m_painted = 0;
     // Only the rows in view, plus a partly shown one at the bottom.
     for (int y = 0; y < height(); y += plw::kRowHeight) {
@@ -136,6 +139,8 @@ void TPlGrid::paintEvent(QPaintEvent*) {
             back = c.selected;
             text = c.hilight;
         }
+        // Below the grid's rows lies the grid's own background.
+        if (row >= std::max(rows, m_minRows)) back = m_base;
         p.fillRect(cell, QColor(back));
         if (row >= rows) continue;
         ++m_painted;
@@ -324,7 +329,7 @@ void TPlScrollBar::mouseReleaseEvent(QMouseEvent*) {
 // ---- TPlGrip ----
 
 TPlGrip::TPlGrip(QWidget* window, bool bottomRight) : QWidget(window), m_bottomRight(bottomRight) {
-    setCursor(bottomRight ? Qt::SizeFDiagCursor : Qt::SizeFDiagCursor);
+    setCursor(Qt::SizeFDiagCursor);
     resize(bottomRight ? 13 : 8, bottomRight ? 13 : 8);
 }
 
@@ -354,6 +359,7 @@ TFPlayList::TFPlayList(TPlayListModel& model, QWidget* parent)
 
     m_lists = new TPlGrid(this, 1);
     m_list = new TPlGrid(this, 2);
+    m_list->SetMinRows(1);  // an empty list shows one empty row
     m_listsBar = new TPlScrollBar(this);
     m_listBar = new TPlScrollBar(this);
     m_split = new QWidget(this);
@@ -632,7 +638,9 @@ void TFPlayList::layoutControls() {
 
 void TFPlayList::placeClose() {
     if (m_skin.stage < TPlWindowSkin::psClose) return;
-    const QRect r = anchored(m_skin.closePosition, m_skin.closeAlign, size(), m_skin.background.size());
+    // The close box's rectangle is in the coordinates of the window at its
+    // minimum size; its anchors keep it there as the window grows.
+    const QRect r = anchored(m_skin.closePosition, m_skin.closeAlign, size(), m_minimum);
     m_btnClose->move(r.x() + r.width() - m_btnClose->width(),
                      r.y() + (r.height() - m_btnClose->height()) / 2);
 }
@@ -788,6 +796,8 @@ void TFPlayList::ApplyPlaylistSkin(const TPlWindowSkin& skin, const TPlColors* c
     palette.setColor(QPalette::Window, QColor(skin.listColor));
     m_lists->setPalette(palette);
     m_list->setPalette(palette);
+    m_lists->SetBase(skin.listColor);
+    m_list->SetBase(skin.listColor);
     // A hidden window gets its resize event only when shown: lay out now.
     resize(m_minimum);
     relayout();

@@ -206,6 +206,9 @@ class TPlGrid : public QWidget {
     std::function<void(const std::vector<std::string>& paths)> OnDrop;
 
     void SetColors(const TPlColors* colors) { m_colors = colors; }
+    // The colour below the last row, and the rows the grid has at least.
+    void SetBase(QRgb color) { m_base = color; }
+    void SetMinRows(std::size_t rows) { m_minRows = rows; }
     std::size_t Top() const { return m_top; }
     void SetTop(std::size_t top);
     std::size_t Selected() const { return m_selected; }
@@ -234,6 +237,8 @@ class TPlGrid : public QWidget {
     const TPlColors* m_colors = nullptr;
     std::size_t m_top = 0, m_selected = 0, m_painted = 0;
     std::size_t m_hover = std::size_t(-1);
+    QRgb m_base = 0;
+    std::size_t m_minRows = 0;
 };
 
 // A grid's scroll bar: up and down buttons that repeat while held, the track

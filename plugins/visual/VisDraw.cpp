@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::uint32_t kBandsBackground = 0x0b0d16;
 constexpr std::uint32_t kMiddleLine = 0x2c3444;
+constexpr std::uint32_t kGridLine = 0x161c2a;  // at 100 Hz, 1 kHz and 10 kHz
 constexpr std::uint32_t kPeakColour = 0xe8e8f0;
 constexpr std::uint32_t kScopeGrid = 0x1c2430;
 constexpr std::uint32_t kTraceColours[2] = {0x40ff90, 0xffb040};
@@ -120,12 +121,18 @@ void BandsView::layout(int width, int height, int sampleRate) {
         }
     }
     for (auto& channel : m_bars) channel.resize(static_cast<std::size_t>(bars));
+    m_gridColumns.clear();
+    for (double hz : {100.0, 1000.0, 10000.0}) {
+        if (hz < top)
+            m_gridColumns.push_back(static_cast<int>(width * std::log(hz / kLowHz) / std::log(top / kLowHz)));
+    }
     const int side = std::max(height / 2, 1);
     m_gradient.resize(static_cast<std::size_t>(side) * 2);
     for (int k = 0; k < side; ++k) {
         const double t = side > 1 ? static_cast<double>(k) / (side - 1) : 0;
         m_gradient[static_cast<std::size_t>(k)] = gradient(t, 0x1fa84a, 0xe6d23a, 0xf0463c);
-        m_gradient[static_cast<std::size_t>(side + k)] = gradient(t, 0x1f8fa8, 0x4a5ae6, 0xc048e0);
+        m_gradient[static_cast<std::size_t>(side) + static_cast<std::size_t>(k)] =
+            gradient(t, 0x1f8fa8, 0x4a5ae6, 0xc048e0);
     }
 }
 
@@ -156,6 +163,25 @@ void BandsView::step(Bar& bar, float target, float elapsed) const {
     }
 }
 
+void BandsView::drawBar(Canvas& canvas, const Bar& bar, int channel, int x0, int x1) const {
+    // The first channel grows up from the middle line, the second down; the colour
+    // goes with the height of the row within the half.
+    const int mid = canvas.height() / 2;
+    const int room = channel == 0 ? mid : canvas.height() - mid - 1;
+    const int side = static_cast<int>(m_gradient.size() / 2);
+    const int height = static_cast<int>(std::lround(bar.level * static_cast<float>(room)));
+    for (int k = 0; k < height; ++k) {
+        const int y = channel == 0 ? mid - 1 - k : mid + 1 + k;
+        const int shade = std::min(k * side / std::max(room, 1), side - 1) + channel * side;
+        canvas.fillRect(x0, y, x1, y + 1, m_gradient[static_cast<std::size_t>(shade)]);
+    }
+    const int peak = static_cast<int>(std::lround(bar.peak * static_cast<float>(room)));
+    if (peak > 0) {
+        const int y = channel == 0 ? mid - peak : mid + peak - 1;
+        canvas.fillRect(x0, y, x1, y + 2, kPeakColour);
+    }
+}
+
 void BandsView::draw(Canvas& canvas, const unsigned char (*spectrum)[kSamples], int channels, int sampleRate,
                      double elapsedSeconds) {
     const int w = canvas.width(), h = canvas.height();
@@ -163,33 +189,20 @@ void BandsView::draw(Canvas& canvas, const unsigned char (*spectrum)[kSamples], 
     if (w != m_width || h != m_height || rate != m_rate) layout(w, h, rate);
     canvas.fill(kBandsBackground);
     if (w == 0 || h == 0) return;
-    const int mid = h / 2;
-    canvas.fillRect(0, mid, w, mid + 1, kMiddleLine);
+    for (int x : m_gridColumns) canvas.vline(x, 0, h - 1, kGridLine);
+    canvas.fillRect(0, h / 2, w, h / 2 + 1, kMiddleLine);
 
     const float elapsed = static_cast<float>(std::clamp(elapsedSeconds, 0.0, 1.0));
     const int bars = static_cast<int>(m_binFrom.size());
     const int pitch = w / bars, gap = pitch >= 4 ? 2 : pitch >= 2 ? 1 : 0;
-    const int sideUp = mid, sideDown = h - mid - 1;
-    const int side = std::max(h / 2, 1);
     for (int c = 0; c < 2; ++c) {
-        const int source = std::clamp(channels, 1, 2) == 2 ? c : 0;
-        const unsigned char* bins = channels > 0 ? spectrum[source] : nullptr;
-        const int room = c == 0 ? sideUp : sideDown;
+        // One channel feeds both halves; none leaves the bars to fall.
+        const unsigned char* bins = channels <= 0 ? nullptr : spectrum[channels >= 2 ? c : 0];
         for (int i = 0; i < bars; ++i) {
             Bar& bar = m_bars[c][static_cast<std::size_t>(i)];
             step(bar, bins ? barTarget(bins, i) : 0.0f, elapsed);
-            const int x0 = i * w / bars, x1 = std::max(x0 + 1, (i + 1) * w / bars - gap);
-            const int height = static_cast<int>(std::lround(bar.level * static_cast<float>(room)));
-            for (int k = 0; k < height; ++k) {
-                const int y = c == 0 ? mid - 1 - k : mid + 1 + k;
-                const int shade = std::min(k * side / std::max(room, 1), side - 1) + (c == 0 ? 0 : side);
-                canvas.fillRect(x0, y, x1, y + 1, m_gradient[static_cast<std::size_t>(shade)]);
-            }
-            const int peak = static_cast<int>(std::lround(bar.peak * static_cast<float>(room)));
-            if (peak > 0) {
-                const int y = c == 0 ? mid - peak : mid + peak - 1;
-                canvas.fillRect(x0, y, x1, y + 2, kPeakColour);
-            }
+            const int x0 = i * w / bars;
+            drawBar(canvas, bar, c, x0, std::max(x0 + 1, (i + 1) * w / bars - gap));
         }
     }
 }
@@ -213,7 +226,8 @@ void ScopeView::draw(Canvas& canvas, const unsigned char (*waveform)[kSamples], 
     }
     for (int c = 0; c < traces; ++c) {
         const int top = c * lane, centre = top + lane / 2;
-        const double amplitude = (lane / 2 - 1) / 128.0;
+        const int reach = lane / 2 - 1;  // rows from the middle to the lane's edge
+        const double amplitude = reach / 128.0;
         const unsigned char* samples = waveform[c];
         int previous = centre;
         for (int x = 0; x < w; ++x) {

@@ -71,11 +71,13 @@ class BandsView {
     void layout(int width, int height, int sampleRate);
     void step(Bar& bar, float target, float elapsed) const;
     float barTarget(const unsigned char* bins, int bar) const;
+    void drawBar(Canvas& canvas, const Bar& bar, int channel, int x0, int x1) const;
 
     int m_width = -1, m_height = -1, m_rate = 0;
     std::vector<float> m_binFrom, m_binTo;  // per bar: bins [from, to], or a fractional bin when from > to
     std::vector<Bar> m_bars[2];
-    std::vector<std::uint32_t> m_gradient;  // by distance from the middle line
+    std::vector<std::uint32_t> m_gradient;  // per half, by distance from the middle line
+    std::vector<int> m_gridColumns;
 };
 
 // Two traces: the first waveform channel in the upper half, the second in the lower

@@ -41,47 +41,27 @@ int renderModule(winampVisModule* module);
 void quitModule(winampVisModule* module);
 winampVisModule* getModule(int index);
 
-char g_headerName[] = "Quillet visualisations";
-char g_bandsName[] = "Spectrum analyser";
-char g_scopeName[] = "Oscilloscope";
+winampVisModule makeModule(char* name, int spectrumChannels, int waveformChannels) {
+    winampVisModule module{};
+    module.description = name;
+    module.latencyMs = kDelayMs;
+    module.delayMs = kDelayMs;
+    module.spectrumNch = spectrumChannels;
+    module.waveformNch = waveformChannels;
+    module.Config = configure;
+    module.Init = initModule;
+    module.Render = renderModule;
+    module.Quit = quitModule;
+    return module;
+}
 
 // The records the host reads and writes (the interface hands out pointers to
 // them); the window of each running module beside them.
 // NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables): the interface's records
-winampVisModule g_modules[2] = {
-    {g_bandsName,
-     nullptr,
-     nullptr,
-     0,
-     0,
-     kDelayMs,
-     kDelayMs,
-     2,
-     0,
-     {},
-     {},
-     configure,
-     initModule,
-     renderModule,
-     quitModule,
-     nullptr},
-    {g_scopeName,
-     nullptr,
-     nullptr,
-     0,
-     0,
-     kDelayMs,
-     kDelayMs,
-     0,
-     2,
-     {},
-     {},
-     configure,
-     initModule,
-     renderModule,
-     quitModule,
-     nullptr},
-};
+char g_headerName[] = "Quillet visualisations";
+char g_bandsName[] = "Spectrum analyser";
+char g_scopeName[] = "Oscilloscope";
+winampVisModule g_modules[2] = {makeModule(g_bandsName, 2, 0), makeModule(g_scopeName, 0, 2)};
 winampVisHeader g_header = {VIS_HDRVER, g_headerName, getModule};
 // Owned, created by Init and destroyed by Quit. Plain pointers, so that loading
 // the library registers no destructor to run at unload or exit.
@@ -120,7 +100,8 @@ int initModule(winampVisModule* module) {
     if (index < 0) return 1;
     stop(index);
     auto run = std::make_unique<Running>();
-    const std::string title = std::string("Quillet - ") + module->description;
+    // Our own names: the host may have written anything into the record.
+    const std::string title = std::string("Quillet - ") + (isBands(module) ? g_bandsName : g_scopeName);
     if (!run->window.open(title, module->hDllInstance)) return 1;
     Running* raw = run.get();
     // A resize or an exposure while no frame comes (paused): draw the last data again.

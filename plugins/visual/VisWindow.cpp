@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace quillet::vis {
 
@@ -23,13 +24,15 @@ constexpr int kMinWidth = 64, kMinHeight = 32;
 // The windows open in this library, found from their stand-in. Window procedures
 // and timer procedures carry only the handle; the message layer may run them while
 // another thread opens a second window, hence the lock.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables): the library's window registry
 std::mutex g_lock;
-std::array<std::pair<HWND, VisWindow*>, 4>
-    g_windows{};       // NOLINT: registry of live windows, guarded by g_lock
-int g_classUsers = 0;  // guarded by g_lock
+std::array<std::pair<HWND, VisWindow*>, 4> g_windows{};  // guarded by g_lock
+int g_classUsers = 0;                                    // guarded by g_lock
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
+    // xcb's replies and events come from malloc.
+    void operator()(void* p) const { std::free(p); }  // NOLINT(cppcoreguidelines-owning-memory)
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
@@ -179,16 +182,20 @@ void VisWindow::setTitle(const std::string& title) {
                         title.data());
 }
 
+// Unlinks the stand-in from this window; its procedure then only passes messages
+// to the default procedure. Returns the handle it had.
+HWND VisWindow::forgetStandIn() {
+    HWND standIn = std::exchange(m_standIn, nullptr);
+    std::lock_guard lock(g_lock);
+    for (auto& entry : g_windows) {
+        if (entry.first == standIn) entry = {};
+    }
+    return standIn;
+}
+
 void VisWindow::close() {
     if (m_standIn != nullptr) {
-        HWND standIn = m_standIn;
-        m_standIn = nullptr;  // our procedure ignores the WM_DESTROY that follows
-        {
-            std::lock_guard lock(g_lock);
-            for (auto& entry : g_windows) {
-                if (entry.first == standIn) entry = {};
-            }
-        }
+        HWND standIn = forgetStandIn();  // our procedure ignores the WM_DESTROY that follows
         if (IsWindow(standIn)) DestroyWindow(standIn);
     }
     if (m_classRegistered) {
@@ -220,13 +227,18 @@ void VisWindow::markGone(bool destroyed) {
 
 bool VisWindow::pump() {
     if (m_conn == nullptr) return false;
+    if (m_standIn != nullptr && !IsWindow(m_standIn)) {
+        // Destroyed by a procedure put in front of ours that kept WM_DESTROY to itself.
+        forgetStandIn();
+        markGone(false);
+    }
     while (!m_gone) {
-        if (xcb_connection_has_error(m_conn)) {
-            markGone(true);
+        std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(xcb_poll_for_event(m_conn));
+        if (!event) {
+            // The server closed the connection (it ended, or a client killed ours).
+            if (xcb_connection_has_error(m_conn)) markGone(true);
             break;
         }
-        std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(xcb_poll_for_event(m_conn));
-        if (!event) break;
         handle(event.get());
     }
     return !m_gone;
@@ -345,13 +357,7 @@ LRESULT VisWindow::standInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         }
         case WM_DESTROY:
             // Someone else destroyed the stand-in: the window ends with it.
-            {
-                std::lock_guard lock(g_lock);
-                for (auto& entry : g_windows) {
-                    if (entry.first == hwnd) entry = {};
-                }
-            }
-            self->m_standIn = nullptr;
+            self->forgetStandIn();
             self->markGone(false);
             return 0;
         default:

@@ -50,10 +50,8 @@ class VisWindow {
 
     // Handles the X events that arrived. False once the window is closed or gone.
     bool pump();
-    // Set by pump() or the timer when the picture must be drawn again (a resize or
-    // an exposure); present() clears it.
-    bool needsRedraw() const { return m_needsRedraw; }
-    // Called by the timer when the window needs a new picture while no frame comes.
+    // Called by the timer when the window needs a new picture (a resize or an
+    // exposure) while no frame comes.
     void setRedraw(std::function<void()> redraw) { m_redraw = std::move(redraw); }
 
     Canvas& canvas() { return m_canvas; }
@@ -61,7 +59,6 @@ class VisWindow {
     void present();
 
     HWND standIn() const { return m_standIn; }
-    xcb_window_t windowId() const { return m_window; }
 
   private:
     static LRESULT standInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -75,6 +72,7 @@ class VisWindow {
     void mirrorIntoStandIn();
     void pushStandInGeometry();
     void markGone(bool destroyed);
+    HWND forgetStandIn();
     void close();
 
     xcb_connection_t* m_conn = nullptr;
@@ -91,9 +89,9 @@ class VisWindow {
     bool m_classRegistered = false;
     bool m_mirroring = false;  // the stand-in is being moved to follow the X window
 
-    bool m_gone = false;       // closed, destroyed, or the connection broke
-    bool m_destroyed = false;  // the X window no longer exists
-    bool m_needsRedraw = false;
+    bool m_gone = false;         // closed, destroyed, or the connection broke
+    bool m_destroyed = false;    // the X window no longer exists
+    bool m_needsRedraw = false;  // set by a resize or an exposure, cleared by present()
     std::function<void()> m_redraw;
 
     Canvas m_canvas;

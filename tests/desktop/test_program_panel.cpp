@@ -18,18 +18,39 @@ QString run(const QString& program, const QStringList& args) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// The window of class "Quillet" whose role is "mini", wherever it is in the
-// window tree; XCB_NONE when there is none.
-xcb_window_t findMini() {
+// The window of class "Quillet" whose role is "mini" of the process pid,
+// wherever it is in the window tree; XCB_NONE when there is none.
+xcb_window_t findMini(qint64 pid) {
     const QStringList ids =
         run("xdotool", {"search", "--class", "^Quillet$"}).split('\n', Qt::SkipEmptyParts);
     for (const QString& id : ids) {
-        if (run("xprop", {"-id", id, "WM_WINDOW_ROLE"}).contains("= \"mini\"")) return id.toUInt();
+        const QString props = run("xprop", {"-id", id, "WM_WINDOW_ROLE", "_NET_WM_PID"});
+        if (props.contains("WM_WINDOW_ROLE(STRING) = \"mini\"") &&
+            props.contains("_NET_WM_PID(CARDINAL) = " + QString::number(pid) + "\n"))
+            return id.toUInt();
     }
     return XCB_NONE;
 }
 
+// The program admits one running copy per session (its runtime folder and
+// session bus): the copy started here gets a session of its own, with the
+// same sound server, so a player running beside the test is not taken for it.
+class OwnSession {
+  public:
+    OwnSession() {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        if (qEnvironmentVariableIsEmpty("PULSE_SERVER") && !runtime.isEmpty())
+            qputenv("PULSE_SERVER", "unix:" + runtime + "/pulse/native");
+        qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+
+  private:
+    QTemporaryDir m_runtime;
+};
+
 TEST(Program, DocksBesideTheTrayFloatsWhenThePanelIsKilledAndDocksAgain) {
+    const OwnSession session;
     auto x = test::testConnection();
     ASSERT_NE(x, nullptr);
     Program icon(test::helperPath("quillet-test-trayicon"), {});
@@ -48,6 +69,7 @@ TEST(Program, DocksBesideTheTrayFloatsWhenThePanelIsKilledAndDocksAgain) {
 
     Program player(test::helperPath("quilletplay"), {});
     ASSERT_TRUE(player.started());
+    const qint64 pid = player.pid();
     xcb_window_t mini = XCB_NONE;
     std::optional<RECT> r;
     const auto where = [&] {
@@ -59,7 +81,7 @@ TEST(Program, DocksBesideTheTrayFloatsWhenThePanelIsKilledAndDocksAgain) {
     // Docked: a child of the panel, its right edge on the tray's left edge,
     // wholly inside the panel.
     const auto besideTray = [&] {
-        mini = findMini();
+        mini = findMini(pid);
         r = x->rectOnScreen(mini);
         const auto p = x->rectOnScreen(panelId);
         return mini != XCB_NONE && x->parent(mini) == panelId && x->viewable(mini) && r && p &&
@@ -71,7 +93,7 @@ TEST(Program, DocksBesideTheTrayFloatsWhenThePanelIsKilledAndDocksAgain) {
     // its strip floating at the screen's bottom-right corner.
     panel->kill();
     const auto floating = [&] {
-        mini = findMini();
+        mini = findMini(pid);
         r = x->rectOnScreen(mini);
         return mini != XCB_NONE && x->parent(mini) == x->root() && x->viewable(mini) && r &&
                r->right == 1280 && r->bottom == 1024;
@@ -86,11 +108,11 @@ TEST(Program, DocksBesideTheTrayFloatsWhenThePanelIsKilledAndDocksAgain) {
 
     // SIGTERM ends it as the exit command does, with status 0; a second one
     // during the shutdown changes nothing.
-    ASSERT_EQ(::kill(pid_t(player.pid()), SIGTERM), 0);
-    ::kill(pid_t(player.pid()), SIGTERM);
+    ASSERT_EQ(::kill(pid_t(pid), SIGTERM), 0);
+    ::kill(pid_t(pid), SIGTERM);
     ASSERT_TRUE(player.finished(10000));
     EXPECT_EQ(player.exitCode(), 0);
-    EXPECT_EQ(findMini(), XCB_NONE);
+    EXPECT_TRUE(test::waitFor([&] { return findMini(pid) == XCB_NONE; }, 3000));  // gone with the program
 }
 
 }  // namespace

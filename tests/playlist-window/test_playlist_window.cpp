@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "playlist/window/UGroupList.h"
 #include "playlist/window/UProperties.h"
 #include "tests/playlist-window/WindowTest.h"
 
@@ -258,6 +259,29 @@ TEST_F(WindowTest, MenusReachTheModel) {
     EXPECT_FALSE(window.ToolbarButton(5)->isVisibleTo(&window));
 }
 
+TEST_F(WindowTest, AddMenuOffersExtraItemsWhileTheyExist) {
+    QMenu& add = window.ToolbarMenu(0);
+    std::vector<std::string> tracks;
+    int ran = 0;
+    window.ExtraAddItems = [&] {
+        std::vector<std::pair<QString, std::function<void()>>> items;
+        if (!tracks.empty()) items.emplace_back(QString::fromUtf8("添加CD音轨"), [&] { ++ran; });
+        return items;
+    };
+    emit add.aboutToShow();
+    EXPECT_EQ(add.actions().size(), 2);
+    tracks = {"D:/Track01.cda"};
+    emit add.aboutToShow();
+    emit add.aboutToShow();  // opened twice: still one extra item
+    ASSERT_EQ(add.actions().size(), 3);
+    EXPECT_EQ(add.actions()[2]->text(), QString::fromUtf8("添加CD音轨"));
+    add.actions()[2]->trigger();
+    EXPECT_EQ(ran, 1);
+    tracks.clear();
+    emit add.aboutToShow();
+    EXPECT_EQ(add.actions().size(), 2);
+}
+
 // ---- the properties dialog ----
 
 TEST_F(WindowTest, PropertiesShowEveryField) {
@@ -357,4 +381,17 @@ TEST_F(WindowTest, ChangedTitleReachesHintSortingAndFile) {
     model.SortbyTitle1Click();
     EXPECT_EQ(model.Displayed().Items[1].StreamInfo.FileName, "/m/a.mp3");
     EXPECT_NE(model.PlaylistsText().find("title=\"Zulu\""), std::string::npos);
+}
+
+TEST(GroupList, PickerListsTheNamesWithItsButtons) {
+    TFGroupList picker({"one", "two", ""});
+    EXPECT_EQ(picker.windowTitle(), QString::fromUtf8("选择目标列表"));
+    EXPECT_EQ(picker.btnOk->text(), QString::fromUtf8("确认"));
+    EXPECT_EQ(picker.btnCancel->text(), QString::fromUtf8("取消"));
+    ASSERT_EQ(picker.lstGroup->count(), 3);
+    EXPECT_EQ(picker.Selected(), 0);
+    picker.lstGroup->setCurrentRow(2);
+    EXPECT_EQ(picker.Selected(), 2);
+    picker.lstGroup->clearSelection();
+    EXPECT_EQ(picker.Selected(), -1);
 }

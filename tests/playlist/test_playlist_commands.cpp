@@ -346,3 +346,37 @@ TEST_F(PlayListTest, PlayingTheSelectedEntry) {
     EXPECT_EQ(model.CurrentIndex(), 0);
     EXPECT_FALSE(model.Modified());
 }
+
+TEST_F(PlayListTest, NamesGivenAreAddedAsFilesAndStreamURLsWithoutMarkingTheSet) {
+    setLists({{"L", {"b.mp3"}}});
+    model.ListsSelectCell(1);
+    engine.add("c.mp3");
+    engine.add("a.mp3");
+    engine.add("HTTP://radio/live", "Live");
+    engine.add("mms://radio/other", "Other");
+    engine.add("https://secure/x.mp3");  // not a stream URL: described as a file
+
+    const std::vector<std::size_t> rows =
+        model.AddNamesToList({"c.mp3", "missing.mp3", "HTTP://radio/live", "a.mp3", "mms://down/x",
+                              "mms://radio/other", "https://secure/x.mp3"});
+    // Files are sorted in as the add-files command sorts them; the rows come
+    // back in the order of the names, without those that failed.
+    ASSERT_EQ(rows.size(), 5u);
+    const std::vector<TMediaInf>& items = model.List(1).Items;
+    EXPECT_EQ(items[rows[0]].StreamInfo.FileName, "c.mp3");
+    EXPECT_EQ(items[rows[1]].StreamInfo.FileName, "HTTP://radio/live");
+    EXPECT_EQ(items[rows[1]].StreamInfo.Title, "Live");  // what the engine reports of the open stream
+    EXPECT_EQ(items[rows[2]].StreamInfo.FileName, "a.mp3");
+    EXPECT_EQ(items[rows[3]].StreamInfo.FileName, "mms://radio/other");
+    EXPECT_EQ(items[rows[4]].StreamInfo.FileName, "https://secure/x.mp3");
+    EXPECT_EQ(items.size(), 6u);
+    // Only the stream URLs were opened, each once, the failing one too.
+    EXPECT_EQ(engine.calls, (Names{"Open HTTP://radio/live", "Open mms://down/x", "Open mms://radio/other"}));
+    EXPECT_FALSE(model.Modified());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    engine.ready = false;  // no player: nothing added, and no box on top of the start-up's
+    EXPECT_TRUE(model.AddNamesToList({"a.mp3"}).empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(model.List(1).Items.size(), 6u);
+}

@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <filesystem>
 
 #include "shell/UMainApp.h"
@@ -29,7 +32,10 @@ class MainApp : public ::testing::Test {
         ASSERT_TRUE(dir.isValid());
         boxes = std::make_shared<quillet::win::RecordingMessageBoxPresenter>();
         quillet::win::setMessageBoxPresenter(boxes);
-        const std::string bin = QCoreApplication::applicationDirPath().toStdString();
+        // A copy of this test run from a folder of its own still reads the
+        // program folder's resources.
+        const char* folder = std::getenv("QUILLET_TEST_PROGRAM_FOLDER");
+        const std::string bin = folder ? folder : QCoreApplication::applicationDirPath().toStdString();
         TMainApp::TOptions o;
         o.exeFolder = bin + "/";
         o.folders.configWrite = o.folders.dataWrite = dir.path().toStdString();
@@ -101,6 +107,58 @@ TEST_F(MainApp, ShutdownReleasesTheTaskbarFirstAndRunsOnce) {
     EXPECT_EQ(calls, (std::vector<std::string>{"HookStart", "HookEnd", "done HookEnd", "done player"}));
     EXPECT_EQ(app->Player(), nullptr);
     EXPECT_TRUE(app->Closed());
+}
+
+TEST_F(MainApp, ExitFadesThePlaylistWindowThenReleasesTheTaskbarBeforeThePlayer) {
+    ASSERT_TRUE(app->FormCreate());
+    app->FormShow();
+    QWidget* list = app->Playlist()->Window();
+    ASSERT_NE(list, nullptr);
+    app->Playlist()->ShowWindow();
+    ASSERT_TRUE(waitFor([&] { return list->isVisible(); }));
+    std::vector<std::string> seenAtHookEnd;
+    app->OnShutdownStep = [&](const char* step) {
+        calls.push_back(std::string("done ") + step);
+        if (std::string(step) == "HookEnd")
+            seenAtHookEnd.push_back(list->isVisible() ? "list shown" : "list closed");
+    };
+    QElapsedTimer t;
+    t.start();
+    app->Close1Click();
+    const qint64 took = t.elapsed();
+    EXPECT_EQ(app->FadeSteps(), (std::vector<int>{250, 240, 230, 220, 210, 200, 190, 180, 170, 160, 150}));
+    EXPECT_GE(took, 100);  // eleven waits of 10 ms
+    EXPECT_EQ(seenAtHookEnd, std::vector<std::string>{"list closed"});
+    EXPECT_EQ(calls, (std::vector<std::string>{"HookStart", "HookEnd", "done HookEnd", "done player"}));
+}
+
+// Without the audio library beside the program: one message, and the start-up
+// ends there (no docking, no add-on messages). This test runs a copy of itself
+// from a folder without the library.
+TEST_F(MainApp, WithoutTheAudioLibraryOneMessageAndNoDocking) {
+    if (std::getenv("QUILLET_TEST_PROGRAM_FOLDER") != nullptr) {
+        EXPECT_FALSE(app->FormCreate());
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{"BASS.DLL is not loaded."});
+        EXPECT_TRUE(calls.empty());  // no HookStart
+        app->FormShow();
+        EXPECT_TRUE(app->Form().isVisible());
+        return;
+    }
+    QTemporaryDir alone;
+    ASSERT_TRUE(alone.isValid());
+    const QString copy = alone.filePath("test_main_app");
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    ASSERT_FALSE(QFile::exists(alone.filePath("libbass.so")));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUILLET_TEST_PROGRAM_FOLDER", QCoreApplication::applicationDirPath());
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(copy, {"--gtest_filter=MainApp.WithoutTheAudioLibraryOneMessageAndNoDocking"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QString out = QString::fromUtf8(child.readAll());
+    EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
 }
 
 TEST_F(MainApp, OpenPlaysTheChosenFileEvenWhenTheListIsResorted) {
@@ -216,3 +274,39 @@ TEST_F(MainApp, TheMenusExitShutsTheProgramDown) {
     EXPECT_TRUE(app->Closed());
     EXPECT_EQ(calls, (std::vector<std::string>{"HookStart", "HookEnd", "done HookEnd", "done player"}));
 }
+
+namespace {
+
+TEST_F(MainApp, TheVisWindowIsRememberedUntilThePluginEnds) {
+    ASSERT_TRUE(app->FormCreate());
+    TMainController& c = *app->Controller();
+    int a = 0, b = 0;
+    TVisPluginInfo info;
+    info.VisWindow = &a;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), &a);
+    c.VisWindowShown(info);  // the same window again
+    EXPECT_EQ(c.VisWindow(), &a);
+    // The plug-in ended: a later start's window is remembered anew.
+    info.VisWindow = nullptr;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), nullptr);
+    info.VisWindow = &b;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), &b);
+    // A second window while one is remembered: the plug-in is ended and both forgotten.
+    info.VisWindow = &a;
+    c.VisWindowShown(info);
+    EXPECT_EQ(c.VisWindow(), nullptr);
+}
+
+TEST_F(MainApp, ThePanelStartsNoPluginWhileNothingPlays) {
+    ASSERT_TRUE(app->FormCreate());
+    const size_t boxesBefore = boxTexts().size();  // the start-up's warnings
+    app->Controller()->pVisDblClick();
+    app->Controller()->vis1Click();
+    EXPECT_FALSE(app->Player()->VisActive());
+    EXPECT_EQ(boxTexts().size(), boxesBefore);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -45,16 +46,17 @@ int threadCount() {
 }
 
 struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
+    void operator()(void* p) const { std::free(p); }  // NOLINT(cppcoreguidelines-owning-memory): xcb's malloc
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
 
-// The main window the module is given: records the window it announces.
-HWND g_announced =
-    nullptr;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables): the procedure's record
-int g_announcements =
-    0;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables): the procedure's record
+// The main window the module is given: records the window it announces. The
+// window procedure has no other place to keep it.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
+HWND g_announced = nullptr;
+int g_announcements = 0;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 LRESULT mainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_WA_IPC && lParam == IPC_SETVISWND) {
@@ -126,19 +128,31 @@ class VisPlugin : public ::testing::Test {
 
     // The window's pixels, row after row, and its size.
     std::vector<std::uint32_t> grab(int& width, int& height) {
-        Reply<xcb_get_geometry_reply_t> geometry(
-            xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, xWindow()), nullptr));
-        if (!geometry) return {};
-        width = geometry->width;
-        height = geometry->height;
-        Reply<xcb_get_image_reply_t> image(
-            xcb_get_image_reply(m_conn,
-                                xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow(), 0, 0,
-                                              geometry->width, geometry->height, ~0u),
-                                nullptr));
+        const auto geometry = geometryOf(xWindow());
+        width = geometry[2];
+        height = geometry[3];
+        if (width < 0) return {};
+        Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+            m_conn,
+            xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow(), 0, 0,
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+            nullptr));
         if (!image) return {};
         const auto* data = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image.get()));
         return {data, data + static_cast<std::size_t>(width) * static_cast<std::size_t>(height)};
+    }
+
+    // The window's pixels once `shown(pixels)` holds: what the plug-in's connection
+    // sent reaches the server in its own time, after this connection's requests
+    // perhaps. The last grab when two seconds pass first.
+    template <class Shown>
+    std::vector<std::uint32_t> grabWhen(int& width, int& height, Shown shown) {
+        for (auto end = std::chrono::steady_clock::now() + 2s;; std::this_thread::sleep_for(10ms)) {
+            auto pixels = grab(width, height);
+            const bool complete =
+                pixels.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+            if ((complete && shown(pixels)) || std::chrono::steady_clock::now() >= end) return pixels;
+        }
     }
 
     // Renders until the answer is `want` or two seconds passed; the last answer.
@@ -171,11 +185,14 @@ class VisPlugin : public ::testing::Test {
         xcb_flush(m_conn);
     }
 
-    bool xWindowExists(xcb_window_t window) {
-        Reply<xcb_get_geometry_reply_t> geometry(
+    // x, y, width and height of a window; all -1 when it does not exist.
+    std::array<int, 4> geometryOf(xcb_window_t window) {
+        Reply<xcb_get_geometry_reply_t> g(
             xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr));
-        return geometry != nullptr;
+        if (!g) return {-1, -1, -1, -1};
+        return {g->x, g->y, g->width, g->height};
     }
+    bool xWindowExists(xcb_window_t window) { return geometryOf(window)[2] >= 0; }
 
     xcb_connection_t* m_conn = nullptr;
     void* m_library = nullptr;
@@ -211,7 +228,9 @@ TEST_F(VisPlugin, InitAnnouncesAVisibleStandInForItsXWindow) {
     EXPECT_EQ(g_announcements, 1);
     ASSERT_TRUE(IsWindow(g_announced));
     EXPECT_TRUE(IsWindowVisible(g_announced));
-    EXPECT_EQ(GetParent(g_announced), nullptr);  // top-level: the driver's window search finds it
+    // Top-level and not message-only: a window search of the host finds it.
+    EXPECT_EQ(GetParent(g_announced), nullptr);
+    EXPECT_EQ(FindWindow("QuilletVisWindow", nullptr), g_announced);
     char className[64] = {};
     GetClassName(g_announced, className, sizeof className);
     EXPECT_STREQ(className, "QuilletVisWindow");
@@ -227,10 +246,9 @@ TEST_F(VisPlugin, InitAnnouncesAVisibleStandInForItsXWindow) {
     const std::string classes(static_cast<const char*>(xcb_get_property_value(wmClass.get())),
                               static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
     EXPECT_EQ(classes, std::string("vis\0QuilletVis\0", 15));
-    int w = 0, h = 0;
-    grab(w, h);
-    EXPECT_EQ(w, quillet::vis::kDefaultWidth);
-    EXPECT_EQ(h, quillet::vis::kDefaultHeight);
+    const auto geometry = geometryOf(window);
+    EXPECT_EQ(geometry[2], quillet::vis::kDefaultWidth);
+    EXPECT_EQ(geometry[3], quillet::vis::kDefaultHeight);
 }
 
 // The column range [first, last] of lit pixels in rows [top, bottom); first > last when none.
@@ -265,13 +283,17 @@ TEST_F(VisPlugin, ATonesBarsStandWhereItsFrequencyLiesOnTheLogAxis) {
         const int bin = static_cast<int>(std::lround(c.hz * 2048 / 44100 - 1));
         module->spectrumData[c.channel][bin] = 255;
         ASSERT_EQ(module->Render(module), 0);
-        int w = 0, h = 0;
-        const auto pixels = grab(w, h);
-        ASSERT_EQ(pixels.size(), static_cast<std::size_t>(w * h));
         // The first channel grows upward from the middle line, the second downward.
-        const Lit up = litColumns(pixels, w, 0, h / 2), down = litColumns(pixels, w, h / 2 + 1, h);
-        const Lit& lit = c.channel == 0 ? up : down;
-        const Lit& other = c.channel == 0 ? down : up;
+        int w = 0, h = 0;
+        Lit lit, other;
+        auto measure = [&](const std::vector<std::uint32_t>& pixels) {
+            const Lit up = litColumns(pixels, w, 0, h / 2), down = litColumns(pixels, w, h / 2 + 1, h);
+            lit = c.channel == 0 ? up : down;
+            other = c.channel == 0 ? down : up;
+            return lit.first <= lit.last && other.first > other.last;
+        };
+        const auto pixels = grabWhen(w, h, measure);
+        ASSERT_EQ(pixels.size(), static_cast<std::size_t>(w * h));
         EXPECT_GT(other.first, other.last) << "the other channel is silent";
         ASSERT_LE(lit.first, lit.last) << "no bar";
         const double binHz = (bin + 1) * 44100.0 / 2048;
@@ -297,31 +319,44 @@ TEST_F(VisPlugin, TheScopeDrawsBothWaveformChannelsAcrossTheWindow) {
             static_cast<unsigned char>(static_cast<signed char>(std::lround(32 * s)));
     }
     ASSERT_EQ(module->Render(module), 0);
+    // Per lane: the highest and lowest rows of the trace and the columns it reaches.
+    struct Trace {
+        int highest, lowest, columns;
+    };
     int w = 0, h = 0;
-    const auto pixels = grab(w, h);
+    Trace traces[2] = {};
+    auto measure = [&](const std::vector<std::uint32_t>& pixels) {
+        const int lane = h / 2;
+        for (int c = 0; c < 2; ++c) {
+            Trace t{lane, -1, 0};
+            for (int x = 0; x < w; ++x) {
+                bool any = false;
+                for (int y = 0; y < lane; ++y) {
+                    if (!isLit(pixels[static_cast<std::size_t>(c * lane + y) * static_cast<std::size_t>(w) +
+                                      static_cast<std::size_t>(x)]))
+                        continue;
+                    any = true;
+                    t.highest = std::min(t.highest, y);
+                    t.lowest = std::max(t.lowest, y);
+                }
+                t.columns += any;
+            }
+            traces[c] = t;
+        }
+        return traces[0].columns == w && traces[1].columns == w &&
+               traces[1].lowest - traces[1].highest < lane / 2;
+    };
+    const auto pixels = grabWhen(w, h, measure);
     ASSERT_EQ(pixels.size(), static_cast<std::size_t>(w * h));
     const int lane = h / 2;
     for (int c = 0; c < 2; ++c) {
         SCOPED_TRACE(c);
-        int highest = lane, lowest = -1, columnsLit = 0;
-        for (int x = 0; x < w; ++x) {
-            bool any = false;
-            for (int y = 0; y < lane; ++y) {
-                if (!isLit(pixels[static_cast<std::size_t>(c * lane + y) * static_cast<std::size_t>(w) +
-                                  static_cast<std::size_t>(x)]))
-                    continue;
-                any = true;
-                highest = std::min(highest, y);
-                lowest = std::max(lowest, y);
-            }
-            columnsLit += any;
-        }
-        EXPECT_EQ(columnsLit, w) << "a trace without gaps";
+        EXPECT_EQ(traces[c].columns, w) << "a trace without gaps";
         // The swing of the trace around the lane's middle follows the amplitude.
-        const double swing = (lowest - highest) / 2.0, full = lane / 2.0 - 1;
+        const double swing = (traces[c].lowest - traces[c].highest) / 2.0, full = lane / 2.0 - 1;
         const double wanted = c == 0 ? full * 127 / 128 : full * 32 / 128;
         EXPECT_NEAR(swing, wanted, 3);
-        EXPECT_NEAR((highest + lowest) / 2.0, lane / 2.0, 3);
+        EXPECT_NEAR((traces[c].highest + traces[c].lowest) / 2.0, lane / 2.0, 3);
     }
 }
 
@@ -343,7 +378,9 @@ TEST_F(VisPlugin, ResizingTheWindowRedrawsAtTheNewSizeAndMovesTheStandIn) {
     EXPECT_EQ(r.right - r.left, 700);
     EXPECT_EQ(r.bottom - r.top, 300);
     int w = 0, h = 0;
-    const auto pixels = grab(w, h);
+    const auto pixels = grabWhen(w, h, [&](const std::vector<std::uint32_t>& p) {
+        return w == 700 && (p.back() & 0xffffff) == 0x0b0d16u;
+    });
     ASSERT_EQ(w, 700);
     ASSERT_EQ(h, 300);
     // Drawn to the new edges: the background in the corner, the middle line at its row.
@@ -352,13 +389,7 @@ TEST_F(VisPlugin, ResizingTheWindowRedrawsAtTheNewSizeAndMovesTheStandIn) {
 
     // The host places the window through the stand-in.
     MoveWindow(g_announced, 40, 50, 320, 180, TRUE);
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, xWindow()), nullptr));
-    ASSERT_TRUE(geometry);
-    EXPECT_EQ(geometry->x, 40);
-    EXPECT_EQ(geometry->y, 50);
-    EXPECT_EQ(geometry->width, 320);
-    EXPECT_EQ(geometry->height, 180);
+    EXPECT_EQ(geometryOf(xWindow()), (std::array<int, 4>{40, 50, 320, 180}));
     ASSERT_EQ(renderUntil(module, 0), 0);
     grab(w, h);
     EXPECT_EQ(w, 320);
@@ -377,50 +408,101 @@ TEST_F(VisPlugin, ClosingTheWindowEndsTheModule) {
     EXPECT_FALSE(xWindowExists(window));
 }
 
-TEST_F(VisPlugin, ClosingWhileNoFrameComesDestroysTheStandIn) {
-    // Paused: no Render. The driver thread's message loop runs the window's timer.
-    winampVisModule* module = start(1);
+// Paused: no Render comes. The driver thread's message loop runs the window's timer.
+TEST_F(VisPlugin, WhileNoFrameComesAResizeRedrawsAndACloseDestroysTheStandIn) {
+    winampVisModule* module = start(0);
     ASSERT_NE(module, nullptr);
+    module->spectrumData[0][45] = 255;
+    ASSERT_EQ(module->Render(module), 0);
+    const std::uint32_t size[] = {640, 320};
+    xcb_configure_window(m_conn, xWindow(), XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    xcb_flush(m_conn);
+    auto pumpUntil = [](auto done) {
+        for (auto end = std::chrono::steady_clock::now() + 3s;
+             !done() && std::chrono::steady_clock::now() < end;) {
+            MSG msg;
+            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+            std::this_thread::sleep_for(10ms);
+        }
+    };
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> pixels;
+    pumpUntil([&] {
+        pixels = grab(w, h);
+        return w == 640 && (pixels.back() & 0xffffff) == 0x0b0d16u;
+    });
+    ASSERT_EQ(w, 640);
+    EXPECT_EQ(pixels.back() & 0xffffff, 0x0b0d16u) << "the new corner drawn";
+    const Lit up = litColumns(pixels, w, 0, h / 2);
+    EXPECT_LE(up.first, up.last) << "the last frame's bar drawn again";
+
     sendClose();
-    for (auto end = std::chrono::steady_clock::now() + 3s;
-         IsWindow(g_announced) && std::chrono::steady_clock::now() < end;) {
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
-        std::this_thread::sleep_for(10ms);
-    }
+    pumpUntil([&] { return !IsWindow(g_announced); });
     EXPECT_FALSE(IsWindow(g_announced));
     EXPECT_EQ(module->Render(module), 1);
 }
 
-TEST_F(VisPlugin, AWindowDestroyedByAnotherClientEndsTheModuleWithoutACrash) {
-    for (int index = 0; index < 2; ++index) {
-        SCOPED_TRACE(index);
-        winampVisModule* module = start(index);
-        ASSERT_NE(module, nullptr);
-        ASSERT_EQ(module->Render(module), 0);
-        xcb_destroy_window(m_conn, xWindow());
-        xcb_flush(m_conn);
-        EXPECT_EQ(renderUntil(module, 1), 1);
-        quit();
-        EXPECT_FALSE(IsWindow(g_announced));
+TEST_F(VisPlugin, AnotherClientDestroyingTheWindowOrKillingOurConnectionEndsTheModule) {
+    struct Case {
+        const char* what;
+        void (*act)(xcb_connection_t*, xcb_window_t);
+    };
+    const Case cases[] = {
+        {"destroy the window", [](xcb_connection_t* c, xcb_window_t w) { xcb_destroy_window(c, w); }},
+        // What xkill does: the server closes the plug-in's connection.
+        {"kill the client", [](xcb_connection_t* c, xcb_window_t w) { xcb_kill_client(c, w); }},
+    };
+    for (const Case& c : cases) {
+        for (int index = 0; index < 2; ++index) {
+            SCOPED_TRACE(testing::Message() << c.what << ", module " << index);
+            winampVisModule* module = start(index);
+            ASSERT_NE(module, nullptr);
+            ASSERT_EQ(module->Render(module), 0);
+            const xcb_window_t window = xWindow();
+            c.act(m_conn, window);
+            xcb_flush(m_conn);
+            EXPECT_EQ(renderUntil(module, 1), 1);
+            quit();
+            EXPECT_FALSE(IsWindow(g_announced));
+            EXPECT_FALSE(xWindowExists(window));
+        }
     }
     // The library is still usable afterwards.
     ASSERT_NE(start(0), nullptr);
     EXPECT_EQ(m_running->Render(m_running), 0);
 }
 
-TEST_F(VisPlugin, AStandInDestroyedByTheHostEndsTheModuleAndHidesTheWindow) {
-    winampVisModule* module = start(0);
-    ASSERT_NE(module, nullptr);
-    const xcb_window_t window = xWindow();
-    DestroyWindow(g_announced);
-    EXPECT_EQ(module->Render(module), 1);
-    Reply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, window), nullptr));
-    ASSERT_TRUE(attributes);
-    EXPECT_EQ(attributes->map_state, XCB_MAP_STATE_UNMAPPED);
-    quit();
-    EXPECT_FALSE(xWindowExists(window));
+// A host's procedure in front of the stand-in's, as the driver puts one: passes
+// everything on but keeps WM_DESTROY to itself.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables): the procedure's link
+WNDPROC g_keptProc = nullptr;
+
+LRESULT hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_DESTROY) return 0;
+    return CallWindowProc(g_keptProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(VisPlugin, TheHostPlacesAndDestroysTheWindowThroughItsStandIn) {
+    for (bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "the host's procedure in front" : "the stand-in's own procedure");
+        winampVisModule* module = start(0);
+        ASSERT_NE(module, nullptr);
+        const xcb_window_t window = xWindow();
+        if (replaced)
+            g_keptProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtr(g_announced, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&hostProc)));
+        SetWindowPos(g_announced, nullptr, 30, 20, 300, 150, SWP_NOZORDER);
+        EXPECT_EQ(geometryOf(window), (std::array<int, 4>{30, 20, 300, 150}));
+
+        DestroyWindow(g_announced);
+        EXPECT_EQ(module->Render(module), 1);
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, window), nullptr));
+        ASSERT_TRUE(attributes);
+        EXPECT_EQ(attributes->map_state, XCB_MAP_STATE_UNMAPPED);
+        quit();
+        EXPECT_FALSE(xWindowExists(window));
+    }
 }
 
 TEST_F(VisPlugin, InitFailsWithoutADisplayAndLeavesNoWindow) {

@@ -1,15 +1,16 @@
 #include "platform/audio/core/net/NetStream.h"
 
-#include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "platform/log/Log.h"
 
 namespace qaudio::net {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // What a live stream keeps behind the reader: decoders look back a little
 // (a frame header, an Ogg page being resynchronised), never further.
@@ -18,31 +19,55 @@ constexpr uint64_t kKeepBehind = 64 * 1024;
 constexpr uint32_t kDefaultKbps = 128;
 constexpr uint64_t kMinBufferBytes = 16 * 1024;
 constexpr uint64_t kMaxBufferBytes = 4 << 20;
-// Redirects followed before the request fails.
-constexpr long kMaxRedirects = 5;
 
-std::once_flag g_curlInit;
-
-size_t headerCallback(char* data, size_t size, size_t count, void* self) {
-    return static_cast<NetStream*>(self)->onHeaderThunk(data, size * count);
+// The folder the core was loaded from (libbass.so's, or a test program's),
+// with a trailing '/'.
+std::string ownFolder() {
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&ownFolder), &info) || !info.dli_fname) return "";
+    const std::string path = info.dli_fname;
+    return path.substr(0, path.rfind('/') + 1);
 }
 
-size_t bodyCallback(char* data, size_t size, size_t count, void* self) {
-    return static_cast<NetStream*>(self)->onBodyThunk(data, size * count);
+// The transport's entry, loaded on the first download from the core's own
+// folder; nullptr when it is missing. It is never unloaded: transfers may
+// still run while the process exits.
+qnet_open_t transport() {
+    static const qnet_open_t entry = []() -> qnet_open_t {
+        const std::string path = ownFolder() + QNET_TRANSPORT_LIBRARY;
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            quillet::log::write("audio", std::string("no URL streams: ") + (why ? why : path));
+            return nullptr;
+        }
+        auto open = reinterpret_cast<qnet_open_t>(dlsym(handle, "qnet_open"));
+        if (!open) {
+            quillet::log::write("audio", "no URL streams: " + path + " has no qnet_open");
+            dlclose(handle);
+        }
+        return open;
+    }();
+    return entry;
 }
 
 }  // namespace
 
-void NetStream::SlistDeleter::operator()(::curl_slist* list) const {
-    curl_slist_free_all(list);
-}
-
 NetStream::NetStream(std::string url, uint64_t offset, const NetConfig& config, DOWNLOADPROC proc, void* user)
     : m_url(std::move(url)), m_offset(offset), m_config(config), m_proc(proc), m_user(user) {
-    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     m_bufferBytes = uint64_t(kDefaultKbps) * 125 * m_config.bufferMs / 1000;
-    m_multi = curl_multi_init();
-    if (!m_multi) {
+    const qnet_open_t open = transport();
+    if (!open) {
+        finish(false, BASS_ERROR_NONET);
+        return;
+    }
+    TransferRequest request;
+    request.url = m_url.c_str();
+    request.offset = m_offset;
+    request.connectTimeoutMs = m_config.connectTimeoutMs;
+    request.stallTimeoutMs = m_config.stallTimeoutMs;
+    m_transfer.reset(open(&request));
+    if (!m_transfer) {
         finish(false, BASS_ERROR_MEM);
         return;
     }
@@ -51,7 +76,6 @@ NetStream::NetStream(std::string url, uint64_t offset, const NetConfig& config, 
 
 NetStream::~NetStream() {
     stop();
-    if (m_multi) curl_multi_cleanup(static_cast<CURLM*>(m_multi));
 }
 
 void NetStream::stop() {
@@ -66,85 +90,22 @@ void NetStream::stop() {
 
 void NetStream::abort() {
     m_abort = true;
-    if (m_multi) curl_multi_wakeup(static_cast<CURLM*>(m_multi));
+    if (m_transfer) m_transfer->wakeup();
     std::lock_guard lock(m_mutex);
     m_cv.notify_all();
 }
 
-bool NetStream::setup(void* handle) {
-    CURL* easy = static_cast<CURL*>(handle);
-    // Shoutcast servers answer "ICY 200 OK", which is not HTTP.
-    m_aliases.reset(curl_slist_append(nullptr, "ICY"));
-    m_request.reset(curl_slist_append(nullptr, "Icy-MetaData: 1"));
-    if (!m_aliases || !m_request) return false;
-    curl_easy_setopt(easy, CURLOPT_URL, m_url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, m_aliases.get());
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_request.get());
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Quillet/2.10");
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_config.connectTimeoutMs));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerCallback);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, bodyCallback);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    if (m_offset > 0) curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, curl_off_t(m_offset));
-    return true;
-}
-
 void NetStream::run() {
-    struct EasyDeleter {
-        void operator()(CURL* e) const { curl_easy_cleanup(e); }
-    };
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    CURLM* multi = static_cast<CURLM*>(m_multi);
-    if (!easy || !setup(easy.get()) || curl_multi_add_handle(multi, easy.get()) != CURLM_OK) {
-        finish(false, BASS_ERROR_MEM);
-        return;
-    }
-    m_lastData = Clock::now();
-    const auto stall = std::chrono::milliseconds(m_config.stallTimeoutMs);
-    int running = 1;
-    while (!m_abort) {
-        if (m_paused) {
-            bool room;
-            {
-                std::lock_guard lock(m_mutex);
-                room = roomAhead();
-            }
-            if (room) {
-                m_paused = false;
-                m_lastData = Clock::now();  // the pause was ours, not the server's
-                curl_easy_pause(easy.get(), CURLPAUSE_CONT);
-            }
-        }
-        if (curl_multi_perform(multi, &running) != CURLM_OK || running == 0) break;
-        if (!m_paused && Clock::now() - m_lastData > stall) {
-            finish(false, BASS_ERROR_TIMEOUT);
-            break;
-        }
-        curl_multi_poll(multi, nullptr, 0, m_paused ? 20 : 100, nullptr);
-    }
-    if (!m_abort && running == 0) {
-        int left = 0;
-        CURLcode result = CURLE_FAILED_INIT;
-        while (CURLMsg* msg = curl_multi_info_read(multi, &left))
-            if (msg->msg == CURLMSG_DONE) result = msg->data.result;
-        if (result == CURLE_OK) {
-            finish(true, BASS_OK);
-        } else {
-            finish(false, result == CURLE_OPERATION_TIMEDOUT ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN);
-        }
-    } else if (m_abort) {
-        finish(false, BASS_ERROR_ENDED);
-    }
-    curl_multi_remove_handle(multi, easy.get());
+    const int result = m_transfer->run(*this);
+    finish(result == BASS_OK, result);
 }
 
-size_t NetStream::onHeaderThunk(const char* data, size_t size) {
+bool NetStream::resumable() {
+    std::lock_guard lock(m_mutex);
+    return roomAhead();
+}
+
+size_t NetStream::onHeader(const char* data, size_t size) {
     std::unique_lock lock(m_mutex);
     if (m_headDone) return size;  // trailers
     const auto step = m_parser.addLine(std::string_view(data, size));
@@ -173,15 +134,11 @@ size_t NetStream::onHeaderThunk(const char* data, size_t size) {
     return size;
 }
 
-size_t NetStream::onBodyThunk(const char* data, size_t size) {
-    m_lastData = Clock::now();
+size_t NetStream::onBody(const char* data, size_t size) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_headDone) return 0;  // a body without a head: not a server we understand
-        if (!roomAhead()) {
-            m_paused = true;
-            return CURL_WRITEFUNC_PAUSE;
-        }
+        if (!roomAhead()) return kPause;
         const auto audio = [this](std::string_view bytes) {
             m_data.insert(m_data.end(), bytes.begin(), bytes.end());
         };

@@ -1,5 +1,5 @@
-// One download over HTTP (libcurl) on a thread of its own, and the bytes it
-// has brought in so far.
+// One download over HTTP (the transport of Transfer.h) on a thread of its
+// own, and the bytes it has brought in so far.
 //
 // The body's audio bytes (ICY metadata removed) are kept in order and read
 // by offset. A file of known length, or of unknown length up to a cap, is
@@ -12,11 +12,11 @@
 // thread-safe. Blocking reads return when the data are there, the download
 // ended or failed, or abort() was called; the download itself fails after
 // the connect timeout or when nothing arrives for the stall timeout, so no
-// read waits without bound.
+// read waits without bound. Without the transport library every download
+// fails at once with BASS_ERROR_NONET.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -28,10 +28,9 @@
 #include <thread>
 #include <vector>
 
-struct curl_slist;
-
 #include "platform/audio/bass.h"
 #include "platform/audio/core/net/NetParse.h"
+#include "platform/audio/core/net/Transfer.h"
 
 namespace qaudio::net {
 
@@ -47,7 +46,7 @@ inline constexpr uint64_t kMaxKeptBytes = 256ull << 20;
 // Metadata texts waiting for the reader to reach their place.
 inline constexpr size_t kMaxPendingMeta = 64;
 
-class NetStream {
+class NetStream final : private TransferSink {
   public:
     // Starts downloading `url` from byte `offset`. `proc` (may be null) gets
     // the received bytes on the download thread, and (nullptr, 0) at the end.
@@ -103,16 +102,14 @@ class NetStream {
     // on that thread, which then ends by itself).
     void stop();
 
-    // libcurl's callbacks (download thread).
-    size_t onHeaderThunk(const char* data, size_t size);
-    size_t onBodyThunk(const char* data, size_t size);
-
   private:
-    struct SlistDeleter {
-        void operator()(::curl_slist* list) const;
-    };
+    // The transfer's callbacks (download thread).
+    size_t onHeader(const char* data, size_t size) override;
+    size_t onBody(const char* data, size_t size) override;
+    bool resumable() override;
+    bool aborted() const override { return m_abort; }
+
     void run();
-    bool setup(void* easy);
     void finish(bool ok, int error);
     bool roomAhead() const;  // caller holds m_mutex
     void trimLocked();
@@ -144,14 +141,8 @@ class NetStream {
     std::function<void()> m_announce;
     std::optional<IcyDemuxer> m_demuxer;
 
-    // Download thread only.
-    std::unique_ptr<::curl_slist, SlistDeleter> m_aliases;
-    std::unique_ptr<::curl_slist, SlistDeleter> m_request;
-    bool m_paused = false;
-    std::chrono::steady_clock::time_point m_lastData;
-
     std::atomic<bool> m_abort{false};
-    void* m_multi = nullptr;  // for the wake-up on abort (set before the thread starts)
+    std::unique_ptr<Transfer> m_transfer;  // set before the thread starts
     std::thread m_thread;
 };
 
