@@ -676,8 +676,8 @@ void TFPlayList::paintBackground() {
 bool TFPlayList::eventFilter(QObject* watched, QEvent* event) {
     // The splitter: pressing starts a drag that moves the list-name
     // column's edge with the pointer.
-    if (watched != m_split) return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (watched != m_split || mouse == nullptr) return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress:
             m_splitDrag = mouse->globalPosition().toPoint().x();
