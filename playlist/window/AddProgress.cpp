@@ -8,9 +8,7 @@
 TAddProgress::TAddProgress(IPlayListEngine& engine, IPlayListDialogs& dialogs)
     : m_engine(engine), m_dialogs(dialogs) {}
 
-TAddProgress::~TAddProgress() {
-    delete m_dialog;
-}
+TAddProgress::~TAddProgress() = default;
 
 void TAddProgress::Expect(std::size_t count) {
     finish();
@@ -24,11 +22,7 @@ void TAddProgress::Expect(std::size_t count) {
 
 void TAddProgress::finish() {
     m_total = m_done = 0;
-    if (m_dialog) {
-        m_dialog->hide();
-        m_dialog->deleteLater();
-        m_dialog = nullptr;
-    }
+    m_dialog.reset();
 }
 
 bool TAddProgress::step(const std::function<bool()>& read) {
@@ -36,8 +30,9 @@ bool TAddProgress::step(const std::function<bool()>& read) {
     const bool ok = !m_cancelled && read();
     ++m_done;
     if (!m_dialog && m_done < m_total && m_clock.elapsed() >= kDialogDelay) {
-        m_dialog = new QProgressDialog(QString::fromUtf8("正在添加文件..."), QString::fromUtf8("取消"), 0,
-                                       int(std::min<std::size_t>(m_total, INT32_MAX)));
+        m_dialog =
+            std::make_unique<QProgressDialog>(QString::fromUtf8("正在添加文件..."), QString::fromUtf8("取消"),
+                                              0, int(std::min<std::size_t>(m_total, INT32_MAX)));
         m_dialog->setWindowTitle(QStringLiteral("Quillet"));
         m_dialog->setWindowRole("progress");
         m_dialog->setWindowModality(Qt::ApplicationModal);

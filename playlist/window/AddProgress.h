@@ -12,9 +12,9 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QPointer>
 #include <QProgressDialog>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,7 +37,7 @@ class TAddProgress : public IPlayListEngine, public IPlayListDialogs {
     // The longest time one file kept the event loop from running during the
     // last add, and the dialog (null unless shown).
     qint64 LongestStepMs() const { return m_longest; }
-    QProgressDialog* Dialog() const { return m_dialog; }
+    QProgressDialog* Dialog() const { return m_dialog.get(); }
     // Milliseconds before the dialog appears.
     static constexpr int kDialogDelay = 500;
 
@@ -75,7 +75,7 @@ class TAddProgress : public IPlayListEngine, public IPlayListDialogs {
     QElapsedTimer m_clock;
     qint64 m_longest = 0;
     qint64 m_lastStep = 0;  // when the event loop last ran
-    QPointer<QProgressDialog> m_dialog;
+    std::unique_ptr<QProgressDialog> m_dialog;
     bool m_holding = false;
     struct Held {
         std::string text, caption;

@@ -144,7 +144,7 @@ TNinePiece NinePiece(QSize bitmap, const QRect& stretch, QSize window) {
     TNinePiece out;
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 3; ++col) {
-            const std::size_t i = std::size_t(row * 3 + col);
+            const auto i = std::size_t(row) * 3 + std::size_t(col);
             out.source[i] =
                 QRect(QPoint(sx[col], sy[row]), QSize(sx[col + 1] - sx[col], sy[row + 1] - sy[row]));
             out.target[i] =

@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "playlist/window/QtChild.h"
 #include "playlist/window/UProperties.h"
 
 namespace {
@@ -357,20 +358,20 @@ TFPlayList::TFPlayList(TPlayListModel& model, QWidget* parent)
     setWindowOpacity(1.0);
     resize(m_minimum);
 
-    m_lists = new TPlGrid(this, 1);
-    m_list = new TPlGrid(this, 2);
+    m_lists = MakeChild<TPlGrid>(this, 1);
+    m_list = MakeChild<TPlGrid>(this, 2);
     m_list->SetMinRows(1);  // an empty list shows one empty row
-    m_listsBar = new TPlScrollBar(this);
-    m_listBar = new TPlScrollBar(this);
-    m_split = new QWidget(this);
+    m_listsBar = MakeChild<TPlScrollBar>(this);
+    m_listBar = MakeChild<TPlScrollBar>(this);
+    m_split = MakeChild<QWidget>(this);
     m_split->setCursor(Qt::SplitHCursor);
     m_split->installEventFilter(this);
-    m_btnClose = new TPlButton(this);
-    for (int tag = 0; tag < 7; ++tag) m_tools.push_back(new TPlButton(this));
+    m_btnClose = MakeChild<TPlButton>(this);
+    for (int tag = 0; tag < 7; ++tag) m_tools.push_back(MakeChild<TPlButton>(this));
     m_tools[4]->hide();  // find and edit: their menus are empty
     m_tools[5]->hide();
-    m_dragrb = new TPlGrip(this, true);
-    m_draglt = new TPlGrip(this, false);
+    m_dragrb = MakeChild<TPlGrip>(this, true);
+    m_draglt = MakeChild<TPlGrip>(this, false);
     m_dragrb->Minimum = m_draglt->Minimum = [this] { return m_minimum; };
     m_lists->SetColors(&m_colors);
     m_list->SetColors(&m_colors);
@@ -466,7 +467,7 @@ void TFPlayList::buildMenus() {
     add(m_pmSort, "按专辑名称排序", [this] { m_model.SortbyAlbum1Click(); });
     add(m_pmSort, "按艺术家排序", [this] { m_model.SortbyArtist1Click(); });
     add(m_pmSort, "恢复打开顺序", [this] { m_model.SortbyOpenIndex1Click(); });
-    auto* group = new QActionGroup(&m_pmMode);
+    auto* group = MakeChild<QActionGroup>(&m_pmMode);
     const std::pair<const char*, TPlayMode> modes[] = {{"按列表顺序播放", TPlayMode::InOrder},
                                                        {"随机播放", TPlayMode::Random},
                                                        {"只播放当前歌曲", TPlayMode::CurrentOnly}};
@@ -676,8 +677,8 @@ void TFPlayList::paintBackground() {
 bool TFPlayList::eventFilter(QObject* watched, QEvent* event) {
     // The splitter: pressing starts a drag that moves the list-name
     // column's edge with the pointer.
-    if (watched != m_split) return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (watched != m_split || mouse == nullptr) return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress:
             m_splitDrag = mouse->globalPosition().toPoint().x();

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "playlist/window/PlayListLayout.h"
+#include "playlist/window/QtChild.h"
 
 namespace {
 
@@ -21,10 +22,10 @@ TFProperties::TFProperties(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8("文件属性"));
     setWindowRole("properties");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    auto* box = new QGroupBox(QString::fromUtf8("媒体属性"), this);
-    auto* form = new QFormLayout;
+    auto* box = MakeChild<QGroupBox>(QString::fromUtf8("媒体属性"), this);
+    auto* form = MakeChild<QFormLayout>();
     auto field = [&](const char* label, bool editable) {
-        auto* edit = new QLineEdit(box);
+        auto* edit = MakeChild<QLineEdit>(box);
         edit->setReadOnly(!editable);
         form->addRow(QString::fromUtf8(label), edit);
         return edit;
@@ -36,11 +37,11 @@ TFProperties::TFProperties(QWidget* parent) : QDialog(parent) {
     edtTrack = field("轨道", false);
     edtGenre = field("流派", false);
     edtYear = field("年份", false);
-    mComment = new QPlainTextEdit(box);
+    mComment = MakeChild<QPlainTextEdit>(box);
     mComment->setFixedHeight(60);
     form->addRow(QString::fromUtf8("备注"), mComment);
     auto label = [&](const char* caption) {
-        auto* value = new QLabel(box);
+        auto* value = MakeChild<QLabel>(box);
         form->addRow(QString::fromUtf8(caption), value);
         return value;
     };
@@ -50,12 +51,12 @@ TFProperties::TFProperties(QWidget* parent) : QDialog(parent) {
     lblFilesize = label("文件大小：");
     lblbps = label("BPS:");
     box->setLayout(form);
-    btnClose = new QPushButton(QString::fromUtf8("关闭"), this);
+    btnClose = MakeChild<QPushButton>(QString::fromUtf8("关闭"), this);
     QObject::connect(btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
-    auto* buttons = new QHBoxLayout;
+    auto* buttons = MakeChild<QHBoxLayout>();
     buttons->addStretch();
     buttons->addWidget(btnClose);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = MakeChild<QVBoxLayout>(this);
     layout->addWidget(box);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -1,10 +1,9 @@
 // The audio library loads its HTTP transport (libbass-net.so, with libcurl)
 // only when the first URL is opened, and opens no URL without it.
 #include <dlfcn.h>
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>

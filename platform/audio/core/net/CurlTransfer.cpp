@@ -133,14 +133,13 @@ class CurlTransfer final : public Transfer {
     Clock::time_point m_lastData;
 };
 
-std::once_flag g_curlInit;
-
 }  // namespace
 }  // namespace qaudio::net
 
 extern "C" __attribute__((visibility("default"))) qaudio::net::Transfer* qnet_open(
     const qaudio::net::TransferRequest* request) {
-    std::call_once(qaudio::net::g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    static std::once_flag curlInit;
+    std::call_once(curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     auto transfer = std::unique_ptr<qaudio::net::CurlTransfer>(new (std::nothrow) qaudio::net::CurlTransfer);
     if (!transfer || !transfer->setUp(*request)) return nullptr;
     return transfer.release();
