@@ -398,9 +398,7 @@ void TVAVIVerovu::Play() {
             return;
         }
     }
-    if (m_visThread)
-        m_visThread->SetChannelParams(
-            TVisChannelParams{m_streamKind, m_decodeChannel, m_outputChannel, channels, m_channelInfo.freq});
+    ChannelsToVis(channels);
     SetHostChannels(m_streamKind, m_decodeChannel, m_outputChannel);
     m_droppedOutputBytes = 0;
     if (!Bass.BASS_ChannelPlay(m_outputChannel, TRUE)) {

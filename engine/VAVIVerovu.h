@@ -213,8 +213,11 @@ class TVAVIVerovu {
     void NotifyVisInfo();
     void StartVisDataThread();
     void HandleVisCode(WPARAM code, LPARAM lParam);
+    void OnVisStarted(const TVisPluginInfo* info);  // null: the start failed
+    void OnVisEnded();
     void StartVisDriverNow(const std::string& FileName, int Index);
     void ModeToVis(TPlayerMode mode);
+    void ChannelsToVis(DWORD channels);  // the playing channels, for the data thread
     void FreeDecodeChannel();
     TStreamInfoContext InfoContext() const;
 

@@ -191,37 +191,45 @@ void TVisDataThread::Produce() {
 
     uint8_t* out = m_block.data;
     const int spectra = m_spectrumNch;
+    if (spectra > 0) {
+        WriteSpectrum(out, spectra, channels.channels);
+        out += spectra * kVisChannelBytes;
+    }
     const int waves = m_waveformNch;
+    if (waves > 0) WriteWaveform(out, waves, channels.channels);
+    m_block.dataReady.store(1, std::memory_order_release);
+    PostToTarget(kVisNewData, 0);
+}
+
+void TVisDataThread::WriteSpectrum(uint8_t* out, int spectra, uint32_t channels) {
     const double scale = m_scale;
     auto level = [scale](float magnitude) -> uint8_t {
         const double v = scale * double(magnitude);
         if (!(v > 0)) return 0;  // negatives and NaN
         return v >= 255 ? 255 : uint8_t(v);
     };
-    if (spectra > 0) {
-        if (spectra == 2 && channels.channels == 2) {
-            if (!m_source->FFTPerChannel(m_fft)) std::fill(std::begin(m_fft), std::end(m_fft), 0.0f);
-            for (int i = 0; i < kVisChannelBytes; ++i) {
-                out[i] = level(m_fft[2 * (i + 1)]);
-                out[kVisChannelBytes + i] = level(m_fft[2 * (i + 1) + 1]);
-            }
-        } else {
-            if (!m_source->FFT(m_fft)) std::fill(std::begin(m_fft), std::end(m_fft), 0.0f);
-            for (int i = 0; i < kVisChannelBytes; ++i) out[i] = level(m_fft[i + 1]);
-            if (spectra == 2) std::memcpy(out + kVisChannelBytes, out, kVisChannelBytes);
-        }
-        out += spectra * kVisChannelBytes;
-    }
-    const uint32_t n = channels.channels;
-    if (waves > 0 && n >= 1 && n <= 8) {
-        const uint32_t bytes = n * kVisChannelBytes * 2;
-        if (!m_source->Samples(m_samples, bytes)) std::memset(m_samples, 0, bytes);
-        auto high = [](int16_t s) { return uint8_t(uint16_t(s) >> 8); };
+    if (spectra == 2 && channels == 2) {
+        if (!m_source->FFTPerChannel(m_fft)) std::fill(std::begin(m_fft), std::end(m_fft), 0.0f);
         for (int i = 0; i < kVisChannelBytes; ++i) {
-            out[i] = high(m_samples[i * n]);
-            if (waves == 2) out[kVisChannelBytes + i] = high(m_samples[i * n + (n == 1 ? 0 : 1)]);
+            out[i] = level(m_fft[2 * (i + 1)]);
+            out[kVisChannelBytes + i] = level(m_fft[2 * (i + 1) + 1]);
         }
+        return;
     }
-    m_block.dataReady.store(1, std::memory_order_release);
-    PostToTarget(kVisNewData, 0);
+    if (!m_source->FFT(m_fft)) std::fill(std::begin(m_fft), std::end(m_fft), 0.0f);
+    for (int i = 0; i < kVisChannelBytes; ++i) out[i] = level(m_fft[i + 1]);
+    if (spectra == 2) std::memcpy(out + kVisChannelBytes, out, kVisChannelBytes);
+}
+
+void TVisDataThread::WriteWaveform(uint8_t* out, int waves, uint32_t channels) {
+    if (channels < 1 || channels > 8) return;
+    const uint32_t bytes = channels * kVisChannelBytes * 2;
+    if (!m_source->Samples(m_samples, bytes)) std::memset(m_samples, 0, bytes);
+    auto high = [](int16_t s) { return uint8_t(uint16_t(s) >> 8); };
+    // The first channel of each frame, and the second (a mono stream's one again).
+    const uint32_t second = channels == 1 ? 0 : 1;
+    for (int i = 0; i < kVisChannelBytes; ++i) {
+        out[i] = high(m_samples[uint32_t(i) * channels]);
+        if (waves == 2) out[kVisChannelBytes + i] = high(m_samples[uint32_t(i) * channels + second]);
+    }
 }

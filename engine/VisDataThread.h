@@ -74,7 +74,6 @@ class TVisDataThread {
     void SetMode(TPlayerMode mode) { m_mode = mode; }
     void SetScale(uint32_t scale) { m_scale = scale; }
     void SetTargetThread(DWORD threadId) { m_target = threadId; }
-    DWORD TargetThread() const { return m_target; }
     uint32_t PeriodMs() const { return m_period; }
     void PostToTarget(WPARAM code, LPARAM value);
 
@@ -93,6 +92,9 @@ class TVisDataThread {
     void Run();
     // Waits while suspended; false when terminated.
     bool WaitWhileSuspended();
+    // The packed channels of one period, from `out` on.
+    void WriteSpectrum(uint8_t* out, int spectra, uint32_t channels);
+    void WriteWaveform(uint8_t* out, int waves, uint32_t channels);
 
     VisDataBlock m_block;
     UINT m_message;

@@ -103,6 +103,12 @@ void TVAVIVerovu::NotifyVisInfo() {
     m_visThread->PostToTarget(kVisInfoChanged, kInfoChangedValue);
 }
 
+void TVAVIVerovu::ChannelsToVis(DWORD channels) {
+    if (m_visThread)
+        m_visThread->SetChannelParams(
+            TVisChannelParams{m_streamKind, m_decodeChannel, m_outputChannel, channels, m_channelInfo.freq});
+}
+
 void TVAVIVerovu::ModeToVis(TPlayerMode mode) {
     if (!m_visThread) return;
     m_visThread->SetMode(mode);
@@ -125,23 +131,7 @@ void TVAVIVerovu::HandleVisCode(WPARAM code, LPARAM lParam) {
                 m_visThread->SetPluginParams(p->latencyMs, p->delayMs, p->spectrumNch, p->waveformNch);
             return;
         case kVisStarted:
-            m_visStarting = false;
-            if (const auto* info = reinterpret_cast<const TVisPluginInfo*>(lParam)) {
-                m_visThread->SetTargetThread(info->ThreadId);
-                m_visWindow = static_cast<HWND>(info->VisWindow);
-                m_visInfo = *info;
-                if (OnVisWindowShow) OnVisWindowShow(this, m_visInfo);
-                m_visActive = true;
-                // The plug-in shows the music now; the panel's spectrum rests.
-                EnableSpectrumTimer(false);
-                if (m_mode == plmPlaying)
-                    m_visThread->ResumeAfter(kResumeOnStartMs,
-                                             [this] { return m_visActive && m_mode == plmPlaying; });
-            } else {
-                m_visInfo.ThreadId = 0;
-                if (OnVisWindowShow) OnVisWindowShow(this, m_visInfo);
-                if (m_mode == plmPlaying && OnNewFFTData) EnableSpectrumTimer(true);
-            }
+            OnVisStarted(reinterpret_cast<const TVisPluginInfo*>(lParam));
             return;
         case kVisWindowInactive:
             m_visActive = false;
@@ -155,18 +145,7 @@ void TVAVIVerovu::HandleVisCode(WPARAM code, LPARAM lParam) {
             if (OnVisWindowShow) OnVisWindowShow(this, m_visInfo);
             return;
         case kVisEnded:
-            m_visActive = false;
-            m_visThread->Suspend();
-            m_visThread->SetTargetThread(0);
-            m_visWindow = nullptr;
-            m_visInfo.ThreadId = 0;
-            m_visInfo.VisWindow = nullptr;
-            m_visInfo.WindowMode = 0;
-            m_visInfo.PluginFile.clear();
-            if (OnVisWindowShow) OnVisWindowShow(this, m_visInfo);
-            if (m_mode == plmPlaying && OnNewFFTData && !m_visStarting) EnableSpectrumTimer(true);
-            m_visQuitting = false;
-            if (m_visRestartPending) StartVisDriverNow(m_visPendingFile, m_visPendingIndex);
+            OnVisEnded();
             return;
         case kVisPlayFile:
             if (lParam && OnPluginPlayFile) OnPluginPlayFile(this, reinterpret_cast<const char*>(lParam));
@@ -174,4 +153,38 @@ void TVAVIVerovu::HandleVisCode(WPARAM code, LPARAM lParam) {
         default:
             return;
     }
+}
+
+void TVAVIVerovu::OnVisStarted(const TVisPluginInfo* info) {
+    m_visStarting = false;
+    if (!info) {
+        m_visInfo.ThreadId = 0;
+        if (OnVisWindowShow) OnVisWindowShow(this, m_visInfo);
+        if (m_mode == plmPlaying && OnNewFFTData) EnableSpectrumTimer(true);
+        return;
+    }
+    m_visThread->SetTargetThread(info->ThreadId);
+    m_visWindow = static_cast<HWND>(info->VisWindow);
+    m_visInfo = *info;
+    if (OnVisWindowShow) OnVisWindowShow(this, m_visInfo);
+    m_visActive = true;
+    // The plug-in shows the music now; the panel's spectrum rests.
+    EnableSpectrumTimer(false);
+    if (m_mode == plmPlaying)
+        m_visThread->ResumeAfter(kResumeOnStartMs, [this] { return m_visActive && m_mode == plmPlaying; });
+}
+
+void TVAVIVerovu::OnVisEnded() {
+    m_visActive = false;
+    m_visThread->Suspend();
+    m_visThread->SetTargetThread(0);
+    m_visWindow = nullptr;
+    m_visInfo.ThreadId = 0;
+    m_visInfo.VisWindow = nullptr;
+    m_visInfo.WindowMode = 0;
+    m_visInfo.PluginFile.clear();
+    if (OnVisWindowShow) OnVisWindowShow(this, m_visInfo);
+    if (m_mode == plmPlaying && OnNewFFTData && !m_visStarting) EnableSpectrumTimer(true);
+    m_visQuitting = false;
+    if (m_visRestartPending) StartVisDriverNow(m_visPendingFile, m_visPendingIndex);
 }

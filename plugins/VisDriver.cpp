@@ -108,19 +108,31 @@ struct TRun {
     bool alive() const { return threadId != 0 && !finished && !abandoned; }
 };
 
-std::mutex g_lock;  // g_context, g_run
-TContext g_context;
-std::shared_ptr<TRun> g_run;
-std::atomic<WNDPROC> g_ownerOldProc{nullptr};
+// The driver's one state per process.
+struct TDriverState {
+    std::mutex lock;  // context, run
+    TContext context;
+    std::shared_ptr<TRun> run;
+    std::atomic<WNDPROC> ownerOldProc{nullptr};  // the owner window's own procedure
+};
+TDriverState& driver() {
+    static TDriverState state;
+    return state;
+}
 
 TContext context() {
-    std::lock_guard lock(g_lock);
-    return g_context;
+    std::lock_guard lock(driver().lock);
+    return driver().context;
 }
 
 std::shared_ptr<TRun> currentRun() {
-    std::lock_guard lock(g_lock);
-    return g_run;
+    std::lock_guard lock(driver().lock);
+    return driver().run;
+}
+
+void setRun(const std::shared_ptr<TRun>& run) {
+    std::lock_guard lock(driver().lock);
+    driver().run = run;
 }
 
 void postEngine(WPARAM code, LPARAM value) {
@@ -150,12 +162,12 @@ void replaceOwnerProc(HWND owner) {
     if (!owner || !IsWindow(owner)) return;
     const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtr(owner, GWLP_WNDPROC));
     if (current == &CALLBACK_OwnerProc) return;  // left in place by a run that was given up
-    g_ownerOldProc = current;
+    driver().ownerOldProc = current;
     SetWindowLongPtr(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CALLBACK_OwnerProc));
 }
 
 void restoreOwnerProc(HWND owner) {
-    const WNDPROC old = g_ownerOldProc;
+    const WNDPROC old = driver().ownerOldProc;
     if (!owner || !old || !IsWindow(owner)) return;
     if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(owner, GWLP_WNDPROC)) == &CALLBACK_OwnerProc)
         SetWindowLongPtr(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
@@ -486,7 +498,7 @@ void cleanup(TRun& run, HWND owner) {
     notifyDone(run);
 }
 
-void driverThread(std::shared_ptr<TRun> run) {
+void driverThread(const std::shared_ptr<TRun>& run) {
     TRun& r = *run;
     const HWND owner = context().owner;
     r.placement = std::make_unique<TVisPlacement>();
@@ -548,7 +560,7 @@ void driverThread(std::shared_ptr<TRun> run) {
 }
 
 // The hang watch: gives a run up when its plug-in stays inside a call too long.
-void watchThread(std::shared_ptr<TRun> run) {
+void watchThread(const std::shared_ptr<TRun>& run) {
     std::unique_lock lock(run->doneLock);
     while (!run->finished && !run->abandoned) {
         run->done.wait_for(lock, std::chrono::milliseconds(kWatchStepMs));
@@ -619,7 +631,7 @@ LRESULT ownerIPC(TRun& run, WPARAM wParam, LPARAM ipc) {
 }
 
 LRESULT CALLBACK_OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    const WNDPROC old = g_ownerOldProc;
+    const WNDPROC old = driver().ownerOldProc;
     auto next = [&] {
         return old ? CallWindowProc(old, hwnd, msg, wParam, lParam)
                    : DefWindowProc(hwnd, msg, wParam, lParam);
@@ -684,8 +696,8 @@ std::shared_ptr<TRun> endRun(uint32_t unloadStepMs) {
         if (!waitProcessing(kThreadEndWaitMs, 10, [&] { return !run->alive(); })) abandon(*run);
     }
     {
-        std::lock_guard lock(g_lock);
-        if (g_run == run) g_run = nullptr;
+        std::lock_guard lock(driver().lock);
+        if (driver().run == run) driver().run = nullptr;
     }
     return run;
 }
@@ -695,11 +707,6 @@ std::shared_ptr<TRun> endRun(uint32_t unloadStepMs) {
 bool VisDriverRunning() {
     auto run = currentRun();
     return run && run->alive();
-}
-
-DWORD VisDriverThread() {
-    auto run = currentRun();
-    return run && run->alive() ? run->threadId.load() : 0;
 }
 
 RECT PlaceBesideOwner(const RECT& owner, int width, int height, const RECT& work) {
@@ -738,8 +745,8 @@ using namespace quillet::plugins;
 
 void SetVisDriverContext(HWND owner, HWND messageWindow, UINT message, void*, std::mutex* lock, int,
                          VisDataBlock* block) {
-    std::lock_guard guard(g_lock);
-    g_context = TContext{owner, messageWindow, message, lock, block};
+    std::lock_guard guard(driver().lock);
+    driver().context = TContext{owner, messageWindow, message, lock, block};
 }
 
 DWORD StartVisDriver(const std::string& fileName, int index, HWND, const TChannelAttrb& attrs,
@@ -760,10 +767,7 @@ DWORD StartVisDriver(const std::string& fileName, int index, HWND, const TChanne
     run->mode = uint8_t(mode);
     const HWND owner = context().owner;
     run->ownerThread = owner ? GetWindowThreadProcessId(owner, nullptr) : 0;
-    {
-        std::lock_guard lock(g_lock);
-        g_run = run;
-    }
+    setRun(run);
     std::promise<DWORD> started;
     auto startedId = started.get_future();
     try {
@@ -773,8 +777,7 @@ DWORD StartVisDriver(const std::string& fileName, int index, HWND, const TChanne
             driverThread(run);
         }).detach();
     } catch (const std::system_error&) {
-        std::lock_guard lock(g_lock);
-        g_run = nullptr;
+        setRun(nullptr);
         showError("Error : Unable to create thread !", "Error!");
         return 0;
     }

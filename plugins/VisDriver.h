@@ -46,8 +46,6 @@ constexpr int kMaxVisModules = 8;
 
 // A driver thread is running (and has not been given up).
 bool VisDriverRunning();
-// The identifier of the running driver thread, 0 when none.
-DWORD VisDriverThread();
 
 // Where a plug-in's own window (size w x h) goes beside the owner window: right of
 // it, else left of it (both at a height that overlaps the owner), else above, else

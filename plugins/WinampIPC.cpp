@@ -64,6 +64,31 @@ std::string programFolder() {
     return s.substr(0, s.rfind('/') + 1);
 }
 
+// IPC_GETINFO: sample rate, bit rate, channels for wParam 0, 1, 2.
+LRESULT streamFigure(WPARAM which, uint32_t sampleRate, uint32_t bitRate, uint32_t channels) {
+    switch (which) {
+        case 0:
+            return LRESULT(sampleRate);
+        case 1:
+            return LRESULT(bitRate);
+        case 2:
+            return LRESULT(channels);
+        default:
+            return 0;
+    }
+}
+
+// IPC_GETOUTPUTTIME: the position (wParam 0, -1 when there is none) or the length in
+// seconds (wParam 1).
+LRESULT outputTime(WPARAM which, bool hasPosition, uint32_t positionMs, uint32_t durationMs) {
+    if (which == 0) return hasPosition ? LRESULT(positionMs) : -1;
+    return which == 1 ? LRESULT(durationMs / 1000u) : 0;
+}
+
+LRESULT isPlaying(TPlayerMode mode) {
+    return mode == plmPlaying ? 1 : mode == plmPaused ? 3 : 0;
+}
+
 }  // namespace
 
 int CopyAnswerText(const std::string& text, char* buffer, WPARAM size) {
@@ -109,20 +134,18 @@ LRESULT EmulatedWindowIPC(WPARAM wParam, LPARAM ipc) {
         case IPC_GETVERSION:
             return kEmulatedVersion;
         case IPC_ISPLAYING:
-            return mirror.playerMode() == plmPlaying ? 1 : mirror.playerMode() == plmPaused ? 3 : 0;
-        case IPC_GETOUTPUTTIME:
-            if (wParam == 0)
-                return mirror.playerMode() == plmPlaying ? LRESULT(host.currentPositionMs()) : -1;
-            return wParam == 1 ? LRESULT(uint32_t(info.Duration) / 1000u) : 0;
+            return isPlaying(mirror.playerMode());
+        case IPC_GETOUTPUTTIME: {
+            const bool playing = mirror.playerMode() == plmPlaying;
+            return outputTime(wParam, playing, playing ? host.currentPositionMs() : 0,
+                              uint32_t(info.Duration));
+        }
         case IPC_GETLISTLENGTH:
             return 0;
         case IPC_GETLISTPOS:
             return -1;
         case IPC_GETINFO:
-            return wParam == 0   ? LRESULT(info.SampleRate)
-                   : wParam == 1 ? LRESULT(info.BitRate)
-                   : wParam == 2 ? LRESULT(info.Channels)
-                                 : 0;
+            return streamFigure(wParam, info.SampleRate, info.BitRate, info.Channels);
         case IPC_GETPLAYLISTFILE:
         case IPC_GETPLAYLISTTITLE:
             return textAnswer(answers().empty, "");
@@ -167,20 +190,16 @@ LRESULT MainWindowIPC(const TMainWindowView& view, WPARAM wParam, LPARAM ipc) {
         case IPC_GETVERSION:
             return kPlayerVersion;
         case IPC_ISPLAYING:
-            return view.mode == plmPlaying ? 1 : view.mode == plmPaused ? 3 : 0;
+            return isPlaying(view.mode);
         case IPC_GETOUTPUTTIME:
-            if (wParam == 0)
-                return view.mode == plmPlaying || view.mode == plmPaused ? LRESULT(view.position) : -1;
-            return wParam == 1 ? LRESULT(a.Duration / 1000u) : 0;
+            return outputTime(wParam, view.mode == plmPlaying || view.mode == plmPaused, view.position,
+                              a.Duration);
         case IPC_GETLISTLENGTH:
             return 0;
         case IPC_GETLISTPOS:
             return -1;
         case IPC_GETINFO:
-            return wParam == 0   ? LRESULT(a.SampleRate)
-                   : wParam == 1 ? LRESULT(a.BitRate)
-                   : wParam == 2 ? LRESULT(a.Channels)
-                                 : 0;
+            return streamFigure(wParam, a.SampleRate, a.BitRate, a.Channels);
         case IPC_GETPLAYLISTFILE:
         case IPC_GETPLAYLISTTITLE:
             return textAnswer(answers().empty, "");
@@ -274,16 +293,17 @@ struct TServiceObject {
     bool languageRole;
 };
 const TServiceTable kServiceTable{&ServiceDispatch};
-TServiceObject g_service{&kServiceTable, false};  // user-interface thread only
+TServiceObject& service() {
+    static TServiceObject object{&kServiceTable, false};  // user-interface thread only
+    return object;
+}
 
 // {30AED4E5-EF10-4277-8D49-27AB5570E891} as its 16 bytes in memory.
 constexpr unsigned char kLanguageGuid[16] = {0xE5, 0xD4, 0xAE, 0x30, 0x10, 0xEF, 0x77, 0x42,
                                              0x8D, 0x49, 0x27, 0xAB, 0x55, 0x70, 0xE8, 0x91};
 
 constexpr int kMsgFetchService = 50;
-constexpr int kMsgLangGetString = 10, kMsgLangGetStringW = 11, kMsgLangHandle = 30, kMsgLangDialog = 50,
-              kMsgLangDialogBox = 51, kMsgLangMenu = 52, kMsgLangDialogW = 53, kMsgLangDialogBoxW = 54,
-              kMsgLangSelf = 300;
+constexpr int kMsgLangHandle = 30, kMsgLangSelf = 300;
 
 void store(void* retval, void* value) {
     if (retval) *static_cast<void**>(retval) = value;
@@ -292,18 +312,18 @@ void store(void* retval, void* value) {
 }  // namespace
 
 void* ServiceObject() {
-    g_service.languageRole = false;
-    return &g_service;
+    service().languageRole = false;
+    return &service();
 }
 
 int ServiceDispatch(void* self, int msg, void* retval, void** params, int nparams) {
     (void)self;  // as plug-ins expect, the one object answers whatever they call
-    TServiceObject& service = g_service;
-    if (!service.languageRole) {
+    TServiceObject& object = service();
+    if (!object.languageRole) {
         if (msg != kMsgFetchService || nparams != 1 || params == nullptr || params[0] == nullptr) return 0;
         if (std::memcmp(params[0], kLanguageGuid, sizeof kLanguageGuid) != 0) return 0;
-        service.languageRole = true;
-        store(retval, &service);
+        object.languageRole = true;
+        store(retval, &object);
         return 1;
     }
     switch (msg) {
@@ -312,19 +332,11 @@ int ServiceDispatch(void* self, int msg, void* retval, void** params, int nparam
             store(retval, reinterpret_cast<void*>(uintptr_t{0xDEADC0DE}));
             return 1;
         case kMsgLangSelf:
-            store(retval, &service);
+            store(retval, &object);
             return 1;
-        case kMsgLangGetString:
-        case kMsgLangGetStringW:
-        case kMsgLangDialog:
-        case kMsgLangDialogBox:
-        case kMsgLangMenu:
-        case kMsgLangDialogW:
-        case kMsgLangDialogBoxW:
-            // Resources of a Windows module: there are none here. A failed call, not
-            // a made-up success.
-            return 0;
         default:
+            // Among them the resources of a Windows module (strings, dialogs, menus):
+            // there are none here. A failed call, not a made-up success.
             return 0;
     }
 }

@@ -5,6 +5,8 @@
 #include <QImageReader>
 #include <QVBoxLayout>
 
+#include "shell/QtOwned.h"
+
 namespace {
 
 QString u8(const char* text) {
@@ -12,7 +14,7 @@ QString u8(const char* text) {
 }
 
 QLabel* linkLabel(QWidget* parent, const QString& url, const QString& text) {
-    auto* label = new QLabel(
+    auto* label = QtOwned<QLabel>(
         QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), text.toHtmlEscaped()), parent);
     label->setTextInteractionFlags(Qt::TextBrowserInteraction);
     label->setOpenExternalLinks(false);
@@ -35,28 +37,28 @@ TFAbout::TFAbout()
     setWindowTitle(u8("关于"));
     setModal(true);
 
-    Picture = new QLabel(this);
+    Picture = QtOwned<QLabel>(this);
     Picture->setPixmap(QPixmap::fromImage(Logo()));
     Picture->setFixedSize(250, 80);
-    VersionLine = new QLabel(u8("版本：1.0.2"), this);
+    VersionLine = QtOwned<QLabel>(u8("版本：1.0.2"), this);
     HomePageLink = linkLabel(this, QString::fromLatin1(kHomePage), QString::fromLatin1(kHomePage));
     MailLink = linkLabel(this, QStringLiteral("mailto:") + QString::fromLatin1(kMailAddress),
                          QString::fromLatin1(kMailAddress));
-    ContactLine = new QLabel(u8("QQ：") + QString::fromLatin1(kContactNumber), this);
-    Request = new QLabel(u8("如有问题或者建议，请给我发邮件，谢谢！"), this);
-    Button1 = new QPushButton(u8("关闭"), this);
+    ContactLine = QtOwned<QLabel>(u8("QQ：") + QString::fromLatin1(kContactNumber), this);
+    Request = QtOwned<QLabel>(u8("如有问题或者建议，请给我发邮件，谢谢！"), this);
+    Button1 = QtOwned<QPushButton>(u8("关闭"), this);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto* lines = new QGridLayout;
+    auto* lines = QtOwned<QGridLayout>();
     lines->addWidget(VersionLine, 0, 0, 1, 2);
-    lines->addWidget(new QLabel(u8("主页："), this), 1, 0);
+    lines->addWidget(QtOwned<QLabel>(u8("主页："), this), 1, 0);
     lines->addWidget(HomePageLink, 1, 1);
-    lines->addWidget(new QLabel(QStringLiteral("Email:"), this), 2, 0);
+    lines->addWidget(QtOwned<QLabel>(QStringLiteral("Email:"), this), 2, 0);
     lines->addWidget(MailLink, 2, 1);
     lines->addWidget(ContactLine, 3, 0, 1, 2);
     lines->addWidget(Request, 4, 0, 1, 2);
     lines->setColumnStretch(1, 1);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = QtOwned<QVBoxLayout>(this);
     layout->addWidget(Picture, 0, Qt::AlignHCenter);
     layout->addLayout(lines);
     layout->addWidget(Button1, 0, Qt::AlignHCenter);

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/win/WinApi.h"
+#include "shell/QtOwned.h"
 #include "shell/Settings.h"
 #include "shell/USkin.h"
 
@@ -38,7 +39,7 @@ int integerAttribute(const std::string& text, const char* what) {
 }
 
 QAction* checkItem(QWidget* owner, const char* text) {
-    auto* action = new QAction(QString::fromUtf8(text), owner);
+    auto* action = QtOwned<QAction>(QString::fromUtf8(text), owner);
     action->setCheckable(true);
     action->setChecked(true);
     return action;
@@ -118,7 +119,7 @@ TFMain::TFMain(const TUserFolders& folders, QWidget* parent)
                                                      ? std::vector<std::string>{m_folders.configWrite}
                                                      : m_folders.configRead);
     auto button = [this] {
-        auto* b = new TSkinImage(this);
+        auto* b = QtOwned<TSkinImage>(this);
         b->SetFrameCount(4);
         b->SetBackgroundSource(&m_background);
         return b;
@@ -131,15 +132,15 @@ TFMain::TFMain(const TUserFolders& folders, QWidget* parent)
     btnMute = button();
     btnOpen = button();
     btnList = button();
-    imgProgress = new TSkinPicture(this);
-    imgProgFill = new TSkinPicture(this);
+    imgProgress = QtOwned<TSkinPicture>(this);
+    imgProgFill = QtOwned<TSkinPicture>(this);
     imgProgFill->hide();
     btnthumb = button();
-    imgVol = new TSkinPicture(this);
-    imgvolFill = new TSkinPicture(this);
+    imgVol = QtOwned<TSkinPicture>(this);
+    imgvolFill = QtOwned<TSkinPicture>(this);
     imgvolFill->hide();
     btnvthumb = button();
-    pVis = new TSpectrumPanel(this);
+    pVis = QtOwned<TSpectrumPanel>(this);
 
     miPlay = checkItem(this, "显示播放按钮");
     miPre = checkItem(this, "显示上一首按钮");
@@ -151,7 +152,7 @@ TFMain::TFMain(const TUserFolders& folders, QWidget* parent)
     miVisual = checkItem(this, "显示频谱图形");
     miProgress = checkItem(this, "显示播放进度控制");
     miVol = checkItem(this, "显示声音大小控制");
-    miBtnvisible = new QAction(this);
+    miBtnvisible = QtOwned<QAction>(this);
     for (QAction* item : ButtonItems())
         connect(item, &QAction::triggered, this, [this, item] { btnVisibleClick(item); });
 

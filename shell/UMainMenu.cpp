@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "shell/QtOwned.h"
 #include "shell/UMain.h"
 #include "shell/UMainController.h"
 #include "shell/USkin.h"
@@ -31,7 +32,11 @@ std::vector<TSkinFile> ListSkinFiles(const std::vector<std::string>& skinsFolder
         for (const std::string& name : names) {
             const bool listed =
                 std::any_of(files.begin(), files.end(), [&](const TSkinFile& f) { return f.name == name; });
-            if (!listed) files.push_back({name, folder + "/" + name});
+            if (listed) continue;
+            std::string path = folder;
+            path += '/';
+            path += name;
+            files.push_back({name, std::move(path)});
         }
     }
     std::sort(files.begin(), files.end(),
@@ -47,13 +52,13 @@ TMainMenu::TMainMenu(TFMain& form, TMainController& controller, IMiniPlaylist& p
 
     miAbout = PopupMenu1.addAction(u8("关于Quillet..."), this, [this] { miAboutClick(); });
     N1 = PopupMenu1.addSeparator();
-    PlayPause1 = command("播放", miiPlay, &TMainController::btnPlayClick);
-    Pause1 = command("暂停", miiPause, &TMainController::btnPauseClick);
-    Stop2 = command("停止", miiStop, &TMainController::btnStopClick);
-    PreviousTrack1 = command("前一首", -1, &TMainController::btnPrevClick);
-    NextTrack1 = command("后一首", -1, &TMainController::btnNextClick);
+    PlayPause1 = command("播放", miiPlay, [this] { m_controller.btnPlayClick(); });
+    Pause1 = command("暂停", miiPause, [this] { m_controller.btnPauseClick(); });
+    Stop2 = command("停止", miiStop, [this] { m_controller.btnStopClick(); });
+    PreviousTrack1 = command("前一首", -1, [this] { m_controller.btnPrevClick(); });
+    NextTrack1 = command("后一首", -1, [this] { m_controller.btnNextClick(); });
     PopupMenu1.addAction(&m_controller.mnMute);
-    open1 = command("打开音乐文件...", miiOpen, &TMainController::btnOpenClick);
+    open1 = command("打开音乐文件...", miiOpen, [this] { m_controller.btnOpenClick(); });
     N2 = PopupMenu1.addSeparator();
 
     miBtnvisibleMenu.setTitle(u8("按钮设置"));
@@ -68,18 +73,18 @@ TMainMenu::TMainMenu(TFMain& form, TMainController& controller, IMiniPlaylist& p
     m_form.miBtnvisible->setMenu(&miBtnvisibleMenu);
     PopupMenu1.addAction(m_form.miBtnvisible);
 
-    OpenPlayList1 = command("编辑播放列表...", miiPlaylist, &TMainController::OpenPlayList1Click);
+    OpenPlayList1 = command("编辑播放列表...", miiPlaylist, [this] { m_controller.OpenPlayList1Click(); });
     mnSkins.setTitle(u8("选择皮肤"));
     PopupMenu1.addMenu(&mnSkins);
     Options1 =
         PopupMenu1.addAction(MenuImage(miiSettings), u8("设置..."), this, [this] { m_form.Options1Click(); });
     N5 = PopupMenu1.addSeparator();
-    Properties1 = command("当前歌曲属性...", miiProperties, &TMainController::Properties1Click);
+    Properties1 = command("当前歌曲属性...", miiProperties, [this] { m_controller.Properties1Click(); });
     N3 = PopupMenu1.addSeparator();
     Close1 = PopupMenu1.addAction(u8("退出"), this, [this] {
         if (OnClose) OnClose();
     });
-    vis1 = command("vis", -1, &TMainController::vis1Click);
+    vis1 = command("vis", -1, [this] { m_controller.vis1Click(); });
     vis1->setVisible(false);
 
     connect(&PopupMenu1, &QMenu::aboutToShow, this, [this] { m_controller.PopupMenu1Popup(); });
@@ -94,8 +99,8 @@ TMainMenu::~TMainMenu() {
     if (m_about) delete m_about.data();
 }
 
-QAction* TMainMenu::command(const char* caption, int image, void (TMainController::*handler)()) {
-    QAction* action = PopupMenu1.addAction(u8(caption), this, [this, handler] { (m_controller.*handler)(); });
+QAction* TMainMenu::command(const char* caption, int image, const std::function<void()>& run) {
+    QAction* action = PopupMenu1.addAction(u8(caption), this, run);
     if (image >= 0) action->setIcon(MenuImage(image));
     return action;
 }
@@ -167,7 +172,7 @@ void TMainMenu::miAboutClick() {
         m_about->activateWindow();
         return;
     }
-    m_about = new TFAbout;
+    m_about = QtOwned<TFAbout>();
     m_about->setAttribute(Qt::WA_DeleteOnClose);
     m_about->exec();
 }

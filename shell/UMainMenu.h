@@ -87,7 +87,8 @@ class TMainMenu : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QAction* command(const char* caption, int image, void (TMainController::*handler)());
+    // An item of the menu that runs `run`, with the image list's picture `image` (-1: none).
+    QAction* command(const char* caption, int image, const std::function<void()>& run);
     void checkCurrentSkin();
 
     TFMain& m_form;

@@ -3,6 +3,7 @@
 
 #include "platform/win/WinApi.h"
 #include "shell/ButtonSettings.h"
+#include "shell/QtOwned.h"
 #include "shell/Settings.h"
 #include "shell/UMain.h"
 #include "shell/UOptions.h"
@@ -19,7 +20,7 @@ bool TFMain::WriteSkinSettings(const std::vector<std::pair<std::string, std::str
 }
 
 void TFMain::Options1Click() {
-    auto* dialog = new TFOptions(*this);
+    auto* dialog = QtOwned<TFOptions>(*this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (dialog->exec() == QDialog::Accepted) ApplyButtonSettings();
 }

@@ -8,6 +8,7 @@
 
 #include "platform/win/WinApi.h"
 #include "shell/ButtonSettings.h"
+#include "shell/QtOwned.h"
 #include "shell/Settings.h"
 #include "shell/UMain.h"
 
@@ -31,44 +32,44 @@ TFOptions::TFOptions(TFMain& form)
     setWindowTitle(u8("设置"));
     setModal(true);
 
-    auto* tabs = new QTabWidget(this);
-    auto* page = new QWidget;
+    auto* tabs = QtOwned<QTabWidget>(this);
+    auto* page = QtOwned<QWidget>();
     tabs->addTab(page, u8("控制按钮"));
-    auto* group = new QGroupBox(u8("按钮顺序和可见设置"), page);
+    auto* group = QtOwned<QGroupBox>(u8("按钮顺序和可见设置"), page);
 
-    CheckList = new QListWidget(group);
+    CheckList = QtOwned<QListWidget>(group);
     CheckList->setFlow(QListView::LeftToRight);
     CheckList->setWrapping(false);
     CheckList->setGridSize(QSize(kColumnWidth, kRowHeight));
     CheckList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     CheckList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     CheckList->setSelectionMode(QAbstractItemView::SingleSelection);
-    btnUp = new QPushButton(u8("前移"), group);
-    btnDown = new QPushButton(u8("后移"), group);
-    auto* moves = new QHBoxLayout;
+    btnUp = QtOwned<QPushButton>(u8("前移"), group);
+    btnDown = QtOwned<QPushButton>(u8("后移"), group);
+    auto* moves = QtOwned<QHBoxLayout>();
     moves->addStretch();
     moves->addWidget(btnUp);
     moves->addWidget(btnDown);
-    auto* groupLayout = new QVBoxLayout(group);
+    auto* groupLayout = QtOwned<QVBoxLayout>(group);
     groupLayout->addWidget(CheckList);
     groupLayout->addLayout(moves);
 
-    cbProgress = new QCheckBox(u8("显示播放进度"), page);
-    cbVolumn = new QCheckBox(u8("显示音量控制"), page);
-    auto* pageLayout = new QVBoxLayout(page);
+    cbProgress = QtOwned<QCheckBox>(u8("显示播放进度"), page);
+    cbVolumn = QtOwned<QCheckBox>(u8("显示音量控制"), page);
+    auto* pageLayout = QtOwned<QVBoxLayout>(page);
     pageLayout->addWidget(group);
     pageLayout->addWidget(cbProgress);
     pageLayout->addWidget(cbVolumn);
     pageLayout->addStretch();
 
-    btnOk = new QPushButton(u8("确定"), this);
-    btnCancel = new QPushButton(u8("取消"), this);
+    btnOk = QtOwned<QPushButton>(u8("确定"), this);
+    btnCancel = QtOwned<QPushButton>(u8("取消"), this);
     btnOk->setDefault(true);
-    auto* buttons = new QHBoxLayout;
+    auto* buttons = QtOwned<QHBoxLayout>();
     buttons->addStretch();
     buttons->addWidget(btnOk);
     buttons->addWidget(btnCancel);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = QtOwned<QVBoxLayout>(this);
     layout->addWidget(tabs);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -96,7 +97,7 @@ void TFOptions::FormCreate() {
     const std::vector<std::string> flags = PaddedCheck(names, SplitSettingList(check));
     CheckList->clear();
     for (size_t i = 0; i < names.size(); ++i) {
-        auto* item = new QListWidgetItem(QString::fromStdString(ButtonLabel(names[i])), CheckList);
+        auto* item = QtOwned<QListWidgetItem>(QString::fromStdString(ButtonLabel(names[i])), CheckList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(SettingShowsButton(flags[i]) ? Qt::Checked : Qt::Unchecked);
     }
@@ -132,12 +133,14 @@ void TFOptions::btnDownClick() {
 
 std::vector<std::string> TFOptions::Labels() const {
     std::vector<std::string> labels;
+    labels.reserve(size_t(CheckList->count()));
     for (int i = 0; i < CheckList->count(); ++i) labels.push_back(CheckList->item(i)->text().toStdString());
     return labels;
 }
 
 std::vector<bool> TFOptions::Checks() const {
     std::vector<bool> checks;
+    checks.reserve(size_t(CheckList->count()));
     for (int i = 0; i < CheckList->count(); ++i)
         checks.push_back(CheckList->item(i)->checkState() == Qt::Checked);
     return checks;

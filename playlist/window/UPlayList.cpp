@@ -677,18 +677,15 @@ void TFPlayList::paintBackground() {
 bool TFPlayList::eventFilter(QObject* watched, QEvent* event) {
     // The splitter: pressing starts a drag that moves the list-name
     // column's edge with the pointer.
-    if (watched != m_split) return false;
-    // Only mouse events are QMouseEvents: the splitter gets others too.
-    const auto pointerX = [event] {
-        return static_cast<QMouseEvent*>(event)->globalPosition().toPoint().x();
-    };
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (watched != m_split || mouse == nullptr) return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress:
-            m_splitDrag = pointerX();
+            m_splitDrag = mouse->globalPosition().toPoint().x();
             return true;
         case QEvent::MouseMove:
             if (m_splitDrag) {
-                const int x = pointerX();
+                const int x = mouse->globalPosition().toPoint().x();
                 MoveSplitter(x - *m_splitDrag);
                 m_splitDrag = x;
             }

@@ -56,7 +56,8 @@ class AppVis : public apptest::AppOnDisplay {
         if (!reply) return {};
         const uint8_t* data = xcb_get_image_data(reply);
         std::vector<uint8_t> pixels(data, data + xcb_get_image_data_length(reply));
-        free(reply);  // NOLINT(cppcoreguidelines-no-malloc): xcb's reply
+        // xcb's reply.
+        free(reply);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
         return pixels;
     }
     bool doubleClick(const QWidget* w) {

@@ -12,6 +12,8 @@ namespace vistest {
 namespace {
 
 void* probeLibrary() {
+    // One load per process.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
     static void* lib = dlopen(QUILLET_VIS_PROBE, RTLD_NOW | RTLD_LOCAL);
     if (!lib) ADD_FAILURE() << dlerror();
     return lib;
@@ -45,7 +47,8 @@ void Probe::configure(const std::string& options) {
 std::string Probe::log() {
     char* text = probeFunction<char* (*)()>("probe_log")();
     std::string s = text ? text : "";
-    free(text);  // NOLINT(cppcoreguidelines-no-malloc): the probe's strdup
+    // The probe's strdup.
+    free(text);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
     return s;
 }
 
@@ -114,6 +117,8 @@ bool EngineWindow::waitFor(WPARAM code, int timeoutMs, int times) {
     return pumpUntil([&] { return count(code) >= times; }, timeoutMs);
 }
 
+// Counted by a window procedure.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
 int OwnerWindow::ownMessages = 0;
 
 OwnerWindow::OwnerWindow() {
