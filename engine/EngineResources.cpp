@@ -38,10 +38,9 @@ bool TEngineResources::InitDevice(int device, HWND window) {
     return m_bassReady;
 }
 
-bool TEngineResources::StartPluginHost(HWND messageWindow, HWND owner, UINT notifyMessage) {
+bool TEngineResources::StartPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage) {
     m_pluginHost.Arm(&ShutdownPluginHost);
-    // The mini-browser library is not part of this build: no mini-browser window.
-    m_bufferReady = InitPluginHost(messageWindow, owner, nullptr, notifyMessage);
+    m_bufferReady = InitPluginHost(messageWindow, owner, miniBrowser, notifyMessage);
     return m_bufferReady;
 }
 

@@ -44,7 +44,7 @@ class TEngineResources {
     bool InitDevice(int device, HWND window);
     // Starts the plug-in host for the player's windows; sets BufferReady. The host is
     // shut down with these resources even when its start failed half-way.
-    bool StartPluginHost(HWND messageWindow, HWND owner, UINT notifyMessage);
+    bool StartPluginHost(HWND messageWindow, HWND owner, HWND miniBrowser, UINT notifyMessage);
     // The add-ons found in `folder`: WMA (a plug-in of the core library), the mixer
     // (which must be of the core's version), CD (with its drive list) and MIDI.
     bool LoadWma(const std::string& folder);

@@ -133,10 +133,11 @@ TVAVIVerovu::TVAVIVerovu(HWND owner, int device)
     m_metaRecord->window = m_messageWindow.Handle();
     m_sendingDataMessage = RegisterWindowMessage("WM_BASSSendingData");
     if (!StartAudioLibrary(device)) return;
-    // The mini-browser and drawer libraries are not part of this build; the engine
-    // runs without them, as it does when they are missing.
+    const std::string folder = ExecutableFolder();
+    LoadMiniBrowser(folder);
     StartPluginHost();
-    LoadAddOns();
+    LoadAddOns(folder);
+    m_visDrawerReady = m_visDrawerLibrary.Load(folder);
     m_infoReader = std::make_unique<TStreamInfoReader>();
     StartVisDataThread();
 }
@@ -170,15 +171,25 @@ bool TVAVIVerovu::StartAudioLibrary(int device) {
     return true;
 }
 
+void TVAVIVerovu::LoadMiniBrowser(const std::string& folder) {
+    // Usually absent: the program ships without the mini-browser library.
+    m_miniBrowserWindow =
+        m_miniBrowserLibrary.Start(folder, m_owner, m_messageWindow.Handle(), m_sendingDataMessage);
+    if (!m_miniBrowserWindow) return;
+    m_mbDrawerReady = true;
+    m_miniBrowserSubClassProc = m_miniBrowserLibrary.SubClassProc();
+}
+
 void TVAVIVerovu::StartPluginHost() {
-    if (m_resources.StartPluginHost(m_messageWindow.Handle(), m_owner, m_sendingDataMessage)) return;
+    if (m_resources.StartPluginHost(m_messageWindow.Handle(), m_owner, m_miniBrowserWindow,
+                                    m_sendingDataMessage))
+        return;
     m_singleChannelRequested = true;
     ShowError(
         "Failed to get buffer.\n - Cannot run Winamp input plug-ins.\n - Cannot support dual channel mode.");
 }
 
-void TVAVIVerovu::LoadAddOns() {
-    const std::string folder = ExecutableFolder();
+void TVAVIVerovu::LoadAddOns(const std::string& folder) {
     m_resources.LoadWma(folder);
     if (m_resources.LoadMixer(folder) == TEngineResources::TMixerLoad::OtherVersion)
         ShowError("BASS Mixer version is not 2.4 !");
@@ -192,6 +203,7 @@ TVAVIVerovu::~TVAVIVerovu() {
         if (m_outputChannel) Bass.BASS_ChannelStop(m_outputChannel);
         CloseFedOutput();  // before the library goes: the feeder reads through it
     }
+    if (m_mbDrawerReady) m_miniBrowserLibrary.QuitAll();
     StopVisPlugin();
     m_visThread.reset();  // it reads the library too
     // The rest goes with the members, in the order their declarations give.

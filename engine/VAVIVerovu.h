@@ -26,6 +26,7 @@
 #include "engine/types/VisData.h"
 #include "platform/audio/bass.h"
 #include "platform/win/WinTypes.h"
+#include "plugins/DrawerLibraries.h"
 
 class TVAVIVerovu;
 class TVisDataThread;
@@ -167,8 +168,9 @@ class TVAVIVerovu {
     // Construction steps, in their order; each later one runs only when the audio
     // library started.
     bool StartAudioLibrary(int device);  // library, version, options, device, volumes
+    void LoadMiniBrowser(const std::string& folder);
     void StartPluginHost();
-    void LoadAddOns();
+    void LoadAddOns(const std::string& folder);
 
     // Open's steps, in their order.
     bool InspectForOpen(OpenRequest& request);  // read and check the information
@@ -231,6 +233,9 @@ class TVAVIVerovu {
     TMessageWindow m_messageWindow;
     TTranslationTable m_translation;
     TEngineResources m_resources;
+    // The companion drawer libraries; unloaded before the plug-in host shuts down.
+    quillet::plugins::TMiniBrowserLibrary m_miniBrowserLibrary;
+    quillet::plugins::TVisDrawerLibrary m_visDrawerLibrary;
     std::unique_ptr<TStreamInfoReader> m_infoReader;
     // Reads the library: it goes before the libraries do.
     std::unique_ptr<TVisDataThread> m_visThread;
@@ -242,6 +247,10 @@ class TVAVIVerovu {
     UINT m_sendingDataMessage = 0;
     bool m_spectrumTimerOn = false;
     bool m_dx8EffectReady = false;
+    bool m_mbDrawerReady = false;
+    bool m_visDrawerReady = false;
+    HWND m_miniBrowserWindow = nullptr;
+    void* m_miniBrowserSubClassProc = nullptr;  // handed on to the drawer frame's snapping
 
     // Player state.
     TPlayerMode m_mode = plmStandby;

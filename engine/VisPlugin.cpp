@@ -20,8 +20,8 @@ void TVAVIVerovu::StartVisDataThread() {
     m_visThread = std::make_unique<TVisDataThread>(m_sendingDataMessage);
     if (!m_visThread->Ready()) return;
     m_visThread->SetScale(m_visScale);
-    // No drawer library on this platform; the driver runs at normal priority.
-    SetVisDriverContext(m_owner, m_messageWindow.Handle(), m_sendingDataMessage, nullptr,
+    // The drawer library's handle is null when it is absent; the driver runs at normal priority.
+    SetVisDriverContext(m_owner, m_messageWindow.Handle(), m_sendingDataMessage, m_visDrawerLibrary.Handle(),
                         &m_visThread->Lock(), 0, &m_visThread->Block());
 }
 

@@ -50,6 +50,7 @@ struct TContext {
     HWND owner = nullptr;
     HWND engine = nullptr;
     UINT message = 0;
+    void* drawerLibrary = nullptr;  // the visualisation drawer library, null when absent
     std::mutex* lock = nullptr;
     VisDataBlock* block = nullptr;
 };
@@ -743,10 +744,10 @@ POINT EmbedFramePosition(const RECT* owner, bool hasState, int width, int height
 
 using namespace quillet::plugins;
 
-void SetVisDriverContext(HWND owner, HWND messageWindow, UINT message, void*, std::mutex* lock, int,
-                         VisDataBlock* block) {
+void SetVisDriverContext(HWND owner, HWND messageWindow, UINT message, void* drawerLibrary, std::mutex* lock,
+                         int, VisDataBlock* block) {
     std::lock_guard guard(driver().lock);
-    driver().context = TContext{owner, messageWindow, message, lock, block};
+    driver().context = TContext{owner, messageWindow, message, drawerLibrary, lock, block};
 }
 
 DWORD StartVisDriver(const std::string& fileName, int index, HWND, const TChannelAttrb& attrs,
