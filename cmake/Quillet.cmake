@@ -89,6 +89,11 @@ function(quillet_test)
   if(T_ENV)
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENV}")
   endif()
+  # Tests on the shared X display take turns: one moves the pointer, maps
+  # windows or runs a panel that another would see.
+  if("x11" IN_LIST T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
   # The thread-sanitizer build compiles only what it runs.
   if("threaded" IN_LIST T_LABELS)
     if(NOT TARGET threaded_tests)

@@ -214,6 +214,9 @@ class Installed(unittest.TestCase):
 
         playerctl("pause")
         self.assertEqual(playerctl("status"), "Paused")
+        # The pause answers while its fade still runs; where it leaves the
+        # stream is known once the fade is over.
+        time.sleep(1.0)
         paused = float(playerctl("position"))
         time.sleep(0.5)
         self.assertAlmostEqual(float(playerctl("position")), paused, delta=0.05)
