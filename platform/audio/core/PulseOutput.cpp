@@ -74,12 +74,18 @@ class PulseOutput : public Output {
         return pa_stream_write(m_stream, data, frames * m_frameBytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
     }
 
+    // The larger of the server's smoothed latency and what its last timing report
+    // still leaves queued. The smoothed clock starts running as soon as the stream
+    // is uncorked, even when the sink has not begun to read yet (a sink waking from
+    // a long idle latency takes up to seconds): it then runs ahead of the write
+    // index, and since it never runs backwards the latency reads 0 until real
+    // playback catches up, while plenty is still queued.
     uint64_t queuedFrames() override {
         LoopLock lock(m_loop);
         pa_usec_t usec = 0;
         int negative = 0;
-        if (pa_stream_get_latency(m_stream, &usec, &negative) != 0 || negative) return 0;
-        return usec * m_rate / 1000000;
+        if (pa_stream_get_latency(m_stream, &usec, &negative) != 0 || negative) usec = 0;
+        return std::max(usec, reportedQueueLocked()) * m_rate / 1000000;
     }
 
     bool drain() override {
@@ -130,6 +136,17 @@ class PulseOutput : public Output {
 
   private:
     bool goodLocked() const { return pa_stream_get_state(m_stream) == PA_STREAM_READY; }
+    // From the last timing report: what the server held unread plus the sink's own
+    // latency, less the time played since; 0 when the report is missing or stale.
+    pa_usec_t reportedQueueLocked() const {
+        const pa_timing_info* t = pa_stream_get_timing_info(m_stream);
+        if (!t || t->write_index_corrupt || t->read_index_corrupt || t->write_index <= t->read_index)
+            return 0;
+        const pa_usec_t ahead =
+            uint64_t(t->write_index - t->read_index) / m_frameBytes * 1000000 / m_rate + t->sink_usec;
+        const pa_usec_t played = t->playing ? pa_timeval_age(&t->timestamp) : 0;
+        return ahead > played ? ahead - played : 0;
+    }
     // Waits for an operation to complete; the caller holds the loop lock.
     void waitLocked(pa_operation* op) {
         if (!op) return;
