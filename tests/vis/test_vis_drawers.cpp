@@ -37,8 +37,8 @@ class DrawerFolder {
     }
 
   private:
-    static inline int s_count =
-        0;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables): names folders apart
+    // Names the folders of one process apart.
+    static inline int s_count = 0;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
     fs::path m_dir;
 };
 
