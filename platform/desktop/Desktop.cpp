@@ -131,6 +131,15 @@ Desktop::Desktop(std::shared_ptr<XConnection> x) : m_x(std::move(x)), m_shared(s
 
 Desktop::~Desktop() {
     for (auto& [hwnd, f] : m_foreign) win::ForgetForeignWindow(hwnd);
+    // Qt's stand-ins for the desktop's windows. A window of ours still inside
+    // one is let go first, or it would be deleted along with it.
+    for (auto& [window, w] : m_foreignWindows) {
+        if (!w) continue;
+        for (QWindow* child : w->findChildren<QWindow*>(Qt::FindDirectChildrenOnly)) {
+            child->setParent(nullptr);
+        }
+        delete w;  // NOLINT(cppcoreguidelines-owning-memory): the wrappers this object made
+    }
 }
 
 void Desktop::setStrip(QWidget* strip) {

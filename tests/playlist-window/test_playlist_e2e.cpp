@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -115,8 +116,11 @@ TEST_F(PlayListEndToEnd, ListsMadeInTheWindowSurviveARestart) {
         ASSERT_EQ(model.Displayed().Items.size(), 1u);
         ASSERT_EQ(model.List(2).Items.size(), 1u);
         EXPECT_EQ(model.List(2).Items[0].StreamInfo.FileName, moved);
+        // The exit closes the window, and the shutdown may already have
+        // destroyed it.
+        const QPointer<QWidget> closing(&w);
         app->Close1Click();
-        EXPECT_FALSE(w.isVisible());
+        EXPECT_TRUE(closing.isNull() || !closing->isVisible());
     }
 
     // The file holds exactly the two lists.
