@@ -21,7 +21,7 @@ namespace {
 
 // Answers the next modal input box or list picker with `answer`.
 void answerInputBox(const QString& answer) {
-    auto* poll = new QTimer;
+    auto* poll = new QTimer;  // NOLINT(cppcoreguidelines-owning-memory): it deletes itself once it answered
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
         QWidget* modal = QApplication::activeModalWidget();
