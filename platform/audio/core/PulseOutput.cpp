@@ -74,8 +74,8 @@ class PulseOutput : public Output {
         return pa_stream_write(m_stream, data, frames * m_frameBytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
     }
 
-    // The larger of the server's smoothed latency and what its last timing report
-    // still leaves queued. The smoothed clock starts running as soon as the stream
+    // The server's smoothed latency, or when that reads 0, what its last timing
+    // report still leaves queued. The smoothed clock starts running as soon as the stream
     // is uncorked, even when the sink has not begun to read yet (a sink waking from
     // a long idle latency takes up to seconds): it then runs ahead of the write
     // index, and since it never runs backwards the latency reads 0 until real
@@ -85,7 +85,8 @@ class PulseOutput : public Output {
         pa_usec_t usec = 0;
         int negative = 0;
         if (pa_stream_get_latency(m_stream, &usec, &negative) != 0 || negative) usec = 0;
-        return std::max(usec, reportedQueueLocked()) * m_rate / 1000000;
+        if (usec == 0) usec = reportedQueueLocked();
+        return usec * m_rate / 1000000;
     }
 
     bool drain() override {
