@@ -272,7 +272,11 @@ HWND Desktop::GetParent(QWidget* child) {
 }
 
 void Desktop::reviveIfDestroyed(QWidget* child) {
-    if (!child->testAttribute(Qt::WA_WState_Created) || child->windowHandle() == nullptr) return;
+    // Only a window inside another client's window can go with it; a window
+    // Qt has just created may not have reached the server yet.
+    if (!child->testAttribute(Qt::WA_WState_Created) || child->windowHandle() == nullptr ||
+        child->windowHandle()->parent() == nullptr)
+        return;
     if (m_x->exists(static_cast<xcb_window_t>(child->winId()))) return;
     // Our window went with the window it was docked in. Qt still holds its id:
     // give the widget a new native window at the root.
@@ -352,6 +356,12 @@ void Desktop::prepareStrip(QWidget* strip) {
         strip->installEventFilter(
             new BackgroundDrag(strip));  // NOLINT(cppcoreguidelines-owning-memory): owned by the strip
     const auto w = static_cast<xcb_window_t>(strip->winId());
+    // A change of flags gives an existing widget a new native window, and Qt
+    // does not carry the window role over to it (the desktop finds the strip
+    // by its role). Qt's X11 window writes the role it finds in this property
+    // of the QWindow whenever it maps the window.
+    if (!strip->windowRole().isEmpty())
+        strip->windowHandle()->setProperty("_q_xcb_wm_window_role", strip->windowRole().toLatin1());
     // Qt keeps the states it finds on the window when it maps it.
     const xcb_atom_t state = m_x->atom("_NET_WM_STATE");
     std::vector<std::uint32_t> states = m_x->cardinals(w, state);

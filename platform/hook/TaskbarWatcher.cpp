@@ -100,6 +100,27 @@ void TaskbarWatcher::watch(xcb_window_t taskbar) {
     xcb_flush(m_x->get());
 }
 
+bool TaskbarWatcher::notice(const xcb_generic_event_t* e, xcb_window_t taskbar) {
+    const auto type = e->response_type & 0x7f;
+    if (type == XCB_DESTROY_NOTIFY) {
+        // The taskbar is gone and took the strip along. A panel started again
+        // at once may come back with the same window id and place, and look no
+        // different: the strip must be placed again anyway.
+        const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(e);
+        return taskbar != XCB_NONE && destroyed->window == taskbar;
+    }
+    if (type != XCB_CREATE_NOTIFY) return false;
+    // A panel that starts creates its window first and says what it is (a
+    // dock, its struts) in properties afterwards: watch a new top-level
+    // window's properties, or the last event may come before it is a panel.
+    const auto* created = reinterpret_cast<const xcb_create_notify_event_t*>(e);
+    if (created->parent != m_x->root()) return false;
+    const std::uint32_t mask[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
+    xcb_change_window_attributes(m_x->get(), created->window, XCB_CW_EVENT_MASK, mask);
+    xcb_flush(m_x->get());
+    return false;
+}
+
 void TaskbarWatcher::run() {
     // New top-level windows (a panel that starts), and root properties (the
     // work area a panel reserves).
@@ -110,12 +131,14 @@ void TaskbarWatcher::run() {
     std::optional<State> reported;
     std::optional<Clock::time_point> due = Clock::now() + kFirstLook;
     bool force = false;
+    bool first = true;
     while (!m_stop) {
         // Events read while waiting for a reply sit in xcb's queue, where
         // poll() does not see them: take them first.
         bool changed = false;
         while (xcb_generic_event_t* e = xcb_poll_for_queued_event(m_x->get())) {
             changed = true;
+            if (notice(e, reported ? reported->taskbar : XCB_NONE)) force = true;
             std::free(e);
         }
         if (changed && !due) due = Clock::now() + kSettle;
@@ -138,6 +161,7 @@ void TaskbarWatcher::run() {
         }
         while (xcb_generic_event_t* e = xcb_poll_for_event(m_x->get())) {
             changed = true;
+            if (notice(e, reported ? reported->taskbar : XCB_NONE)) force = true;
             std::free(e);
         }
         if (xcb_connection_has_error(m_x->get())) break;  // the X server went away
@@ -146,8 +170,11 @@ void TaskbarWatcher::run() {
         due.reset();
         const auto now = look();
         if (now) watch(now->taskbar);
+        // The first look always places: the desktop may have changed since
+        // the program placed the strip itself (a panel gone before we looked).
         const bool differs = now.has_value() != reported.has_value() || (now && !(*now == *reported));
-        if ((differs && (now || reported)) || (force && now)) m_place();
+        if (first || (differs && (now || reported)) || (force && now)) m_place();
+        first = false;
         force = false;
         reported = now;
     }

@@ -43,6 +43,9 @@ class TaskbarWatcher {
     void run();
     std::optional<State> look();
     void watch(xcb_window_t taskbar);
+    // Follows what an event tells beyond "something changed"; true when the
+    // taskbar window given was destroyed.
+    bool notice(const xcb_generic_event_t* e, xcb_window_t taskbar);
 
     std::function<void()> m_place;
     std::unique_ptr<desktop::XConnection> m_x;

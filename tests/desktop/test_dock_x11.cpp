@@ -136,13 +136,16 @@ TEST_F(Dock, NewWidthPlacesAgainAndNothingComesAfterHookEnd) {
     EXPECT_EQ(g_placements, 2);
 }
 
-TEST_F(Dock, NoTaskbarNoMessageAndAFloatingStrip) {
+TEST_F(Dock, NoTaskbarOneMessageAndAFloatingStrip) {
+    // The first message comes soon after the start whatever the desktop holds
+    // (a panel may have gone since the strip placed itself); no more follow
+    // while there is no taskbar.
     ASSERT_TRUE(HookStart(hwnd, 1, 175, 32));
     test::settle(600);
-    EXPECT_EQ(g_placements, 0);
+    EXPECT_EQ(g_placements, 1);
     HookChangeSize(180, 0);
     test::settle(300);
-    EXPECT_EQ(g_placements, 0);
+    EXPECT_EQ(g_placements, 1);
 
     dock->setPlayerpos();  // placed anyway: floats instead of closing
     EXPECT_FALSE(dock->docked());
