@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 
 namespace quillet::hook {
 
@@ -121,6 +122,32 @@ bool TaskbarWatcher::notice(const xcb_generic_event_t* e, xcb_window_t taskbar) 
     return false;
 }
 
+int TaskbarWatcher::drainEvents(bool queuedOnly, xcb_window_t taskbar, bool& taskbarDestroyed) {
+    int count = 0;
+    xcb_connection_t* c = m_x->get();
+    while (const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e{
+        queuedOnly ? xcb_poll_for_queued_event(c) : xcb_poll_for_event(c), &std::free}) {
+        ++count;
+        if (notice(e.get(), taskbar)) taskbarDestroyed = true;
+    }
+    return count;
+}
+
+bool TaskbarWatcher::waitForEvents(std::optional<Clock::time_point> due) {
+    int timeout = -1;
+    if (due) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*due - Clock::now());
+        timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+    }
+    pollfd fds[2] = {{xcb_get_file_descriptor(m_x->get()), POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    poll(fds, 2, timeout);
+    if (!(fds[1].revents & POLLIN)) return false;
+    char buf[16];
+    while (read(m_wake[0], buf, sizeof buf) > 0) {
+    }
+    return m_resized.exchange(false);
+}
+
 void TaskbarWatcher::run() {
     // New top-level windows (a panel that starts), and root properties (the
     // work area a panel reserves).
@@ -130,54 +157,40 @@ void TaskbarWatcher::run() {
 
     std::optional<State> reported;
     std::optional<Clock::time_point> due = Clock::now() + kFirstLook;
-    bool force = false;
+    // The first look always places: the desktop may have changed since the
+    // program placed the strip itself (a panel gone before we looked).
     bool first = true;
+    bool force = false;
     while (!m_stop) {
+        const xcb_window_t taskbar = reported ? reported->taskbar : XCB_NONE;
         // Events read while waiting for a reply sit in xcb's queue, where
         // poll() does not see them: take them first.
-        bool changed = false;
-        while (xcb_generic_event_t* e = xcb_poll_for_queued_event(m_x->get())) {
-            changed = true;
-            if (notice(e, reported ? reported->taskbar : XCB_NONE)) force = true;
-            std::free(e);
-        }
-        if (changed && !due) due = Clock::now() + kSettle;
-        int timeout = -1;
-        if (due) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*due - Clock::now());
-            timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
-        }
-        pollfd fds[2] = {{xcb_get_file_descriptor(m_x->get()), POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        poll(fds, 2, timeout);
+        int events = drainEvents(true, taskbar, force);
+        if (events > 0 && !due) due = Clock::now() + kSettle;
+        const bool resized = waitForEvents(due);
         if (m_stop) break;
-        if (fds[1].revents & POLLIN) {
-            char buf[16];
-            while (read(m_wake[0], buf, sizeof buf) > 0) {
-            }
-            if (m_resized.exchange(false)) {
-                force = true;
-                due = Clock::now();
-            }
+        if (resized) {
+            force = true;
+            due = Clock::now();
         }
-        while (xcb_generic_event_t* e = xcb_poll_for_event(m_x->get())) {
-            changed = true;
-            if (notice(e, reported ? reported->taskbar : XCB_NONE)) force = true;
-            std::free(e);
-        }
+        events += drainEvents(false, taskbar, force);
         if (xcb_connection_has_error(m_x->get())) break;  // the X server went away
-        if (changed && !due) due = Clock::now() + kSettle;
+        if (events > 0 && !due) due = Clock::now() + kSettle;
         if (!due || Clock::now() < *due) continue;
         due.reset();
-        const auto now = look();
-        if (now) watch(now->taskbar);
-        // The first look always places: the desktop may have changed since
-        // the program placed the strip itself (a panel gone before we looked).
-        const bool differs = now.has_value() != reported.has_value() || (now && !(*now == *reported));
-        if (first || (differs && (now || reported)) || (force && now)) m_place();
+        reported = lookAndPlace(reported, first, force);
         first = false;
         force = false;
-        reported = now;
     }
+}
+
+std::optional<TaskbarWatcher::State> TaskbarWatcher::lookAndPlace(const std::optional<State>& reported,
+                                                                  bool always, bool force) {
+    const auto now = look();
+    if (now) watch(now->taskbar);
+    const bool differs = now.has_value() != reported.has_value() || (now && !(*now == *reported));
+    if (always || (differs && (now || reported)) || (force && now)) m_place();
+    return now;
 }
 
 }  // namespace quillet::hook

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -42,10 +43,21 @@ class TaskbarWatcher {
     };
     void run();
     std::optional<State> look();
+    // Looks at the desktop and asks for a placement when it differs from
+    // what was reported, when forced and there is a taskbar, or always;
+    // returns what it saw.
+    std::optional<State> lookAndPlace(const std::optional<State>& reported, bool always, bool force);
     void watch(xcb_window_t taskbar);
     // Follows what an event tells beyond "something changed"; true when the
     // taskbar window given was destroyed.
     bool notice(const xcb_generic_event_t* e, xcb_window_t taskbar);
+    // Takes the events waiting (only those xcb has read already, or also the
+    // socket's); returns how many; taskbarDestroyed is set when one says the
+    // taskbar given was destroyed.
+    int drainEvents(bool queuedOnly, xcb_window_t taskbar, bool& taskbarDestroyed);
+    // Sleeps until an event, a wake-up or the time due; true when the wake-up
+    // was a resize of the strip.
+    bool waitForEvents(std::optional<std::chrono::steady_clock::time_point> due);
 
     std::function<void()> m_place;
     std::unique_ptr<desktop::XConnection> m_x;
