@@ -68,6 +68,11 @@ QUILLET_WIN_API BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam);
 QUILLET_WIN_API DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 QUILLET_WIN_API int GetClassName(HWND hwnd, char* buffer, int size);
 QUILLET_WIN_API HWND GetParent(HWND hwnd);
+// Makes hwnd a child of newParent (NULL: a top-level window again, owned by nothing);
+// its rectangle is kept as it is. Returns the previous parent (as GetParent), NULL
+// on failure. Neither window may be foreign, and a window cannot become its own
+// parent or a child of one of its children.
+QUILLET_WIN_API HWND SetParent(HWND hwnd, HWND newParent);
 
 // Window procedures and window data. GWLP_WNDPROC may be replaced from any thread; the
 // new procedure handles every message dispatched or sent afterwards.
@@ -88,7 +93,8 @@ QUILLET_WIN_API BOOL SetWindowText(HWND hwnd, const char* text);
 
 // Geometry and visibility: from the window's surface for forms and foreign windows
 // (MessageLayer.h), kept by the layer for the others. ShowWindow sends WM_SHOWWINDOW
-// when the visibility changes; moves and resizes send WM_MOVE and WM_SIZE.
+// when the visibility changes. A move or resize first sends WM_WINDOWPOSCHANGING,
+// whose procedure may change the place, then WM_MOVE and WM_SIZE for what changed.
 QUILLET_WIN_API BOOL GetWindowRect(HWND hwnd, RECT* rect);
 QUILLET_WIN_API BOOL GetClientRect(HWND hwnd, RECT* rect);
 QUILLET_WIN_API BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);

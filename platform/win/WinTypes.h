@@ -88,6 +88,18 @@ typedef struct tagCREATESTRUCT {
     DWORD dwExStyle;
 } CREATESTRUCT;
 
+// WM_WINDOWPOSCHANGING's lParam: the place a move or resize is about to give the
+// window; the procedure may change x, y, cx and cy.
+typedef struct tagWINDOWPOS {
+    HWND hwnd;
+    HWND hwndInsertAfter;
+    int x;
+    int y;
+    int cx;
+    int cy;
+    UINT flags;
+} WINDOWPOS;
+
 typedef struct tagCOPYDATASTRUCT {
     UINT_PTR dwData;
     DWORD cbData;
@@ -107,6 +119,7 @@ typedef struct tagCOPYDATASTRUCT {
 #define WM_QUERYENDSESSION 0x0011
 #define WM_QUIT 0x0012
 #define WM_SHOWWINDOW 0x0018
+#define WM_WINDOWPOSCHANGING 0x0046
 #define WM_COPYDATA 0x004A
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082

@@ -82,10 +82,18 @@ LPARAM packPoint(LONG x, LONG y) {
     return static_cast<LPARAM>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
 }
 
-// Moves and/or resizes; sends WM_MOVE and WM_SIZE for what changed.
-BOOL applyFrame(HWND hwnd, const RECT& frame) {
+// Moves and/or resizes: the procedure may change the place (WM_WINDOWPOSCHANGING),
+// then gets WM_MOVE and WM_SIZE for what changed.
+BOOL applyFrame(HWND hwnd, RECT frame, HWND insertAfter, UINT flags) {
     auto route = routeOf(hwnd);
     if (!route) return FALSE;
+    if (!route->foreign) {
+        WINDOWPOS pos{
+            hwnd, insertAfter, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+            flags};
+        SendMessage(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+        frame = RECT{pos.x, pos.y, pos.x + std::max(pos.cx, 0), pos.y + std::max(pos.cy, 0)};
+    }
     auto before = geometryOf(hwnd);
     if (!before) return FALSE;
     if (route->surface) {
@@ -338,6 +346,35 @@ HWND GetParent(HWND hwnd) {
     return parent;
 }
 
+HWND SetParent(HWND hwnd, HWND newParent) {
+    auto& reg = WindowRegistry::instance();
+    std::lock_guard lock(reg.mutex);
+    auto record = reg.findLocked(hwnd);
+    auto parent = newParent ? reg.findLocked(newParent) : nullptr;
+    if (!record || (newParent && !parent)) {
+        setErrorCode(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    if (record->foreign || (parent && parent->foreign)) {
+        setErrorCode(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    // Not into itself, nor into a window below it.
+    for (auto p = parent; p;
+         p = p->parent && p->parent != HWND_MESSAGE ? reg.findLocked(p->parent) : nullptr) {
+        if (p == record) {
+            setErrorCode(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+    }
+    HWND old = record->parent == HWND_MESSAGE ? nullptr : record->parent ? record->parent : record->owner;
+    record->parent = newParent;
+    record->owner = nullptr;
+    // The layer answers 0 for a window without a parent: tell it from a failure.
+    if (!old) setErrorCode(ERROR_SUCCESS);
+    return old;
+}
+
 LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
     LONG_PTR value = 0;
     bool valid = true;
@@ -521,10 +558,11 @@ BOOL IsWindowVisible(HWND hwnd) {
 }
 
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
-    return applyFrame(hwnd, RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)});
+    return applyFrame(hwnd, RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)}, nullptr,
+                      SWP_NOZORDER);
 }
 
-BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     auto g = geometryOf(hwnd);
     if (!g) return FALSE;
     if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
@@ -537,7 +575,7 @@ BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
             frame.right = frame.left + std::max(cx, 0);
             frame.bottom = frame.top + std::max(cy, 0);
         }
-        if (!applyFrame(hwnd, frame)) return FALSE;
+        if (!applyFrame(hwnd, frame, insertAfter, flags)) return FALSE;
     }
     if (flags & SWP_SHOWWINDOW) ShowWindow(hwnd, SW_SHOWNA);
     if (flags & SWP_HIDEWINDOW) ShowWindow(hwnd, SW_HIDE);

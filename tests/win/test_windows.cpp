@@ -223,6 +223,60 @@ TEST(Windows, GeometryAndVisibilityWithAndWithoutASurface) {
     DestroyWindow(w);
 }
 
+TEST(Windows, APlaceAboutToBeTakenCanBeChangedByTheProcedure) {
+    Recorder::instance().reset();
+    std::vector<UINT> flags;
+    Recorder::instance().on(WM_WINDOWPOSCHANGING, [&](HWND, WPARAM, LPARAM l) -> LRESULT {
+        auto* pos = reinterpret_cast<WINDOWPOS*>(l);
+        flags.push_back(pos->flags);
+        if (pos->cx > 300) pos->cx = 300;  // a procedure that caps the width
+        pos->y = 5;                        // and keeps the window at the top
+        return 0;
+    });
+    HWND w =
+        CreateWindowEx(0, "TestRecorder", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(MoveWindow(w, 40, 50, 500, 60, TRUE));
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(w, &r));
+    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.top, 5);
+    EXPECT_EQ(r.right, 340);
+    EXPECT_EQ(r.bottom, 65);
+    EXPECT_TRUE(SetWindowPos(w, nullptr, 70, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+    ASSERT_TRUE(GetWindowRect(w, &r));
+    EXPECT_EQ(r.left, 70);
+    EXPECT_EQ(r.right - r.left, 300) << "the size is kept";
+    EXPECT_EQ(flags, (std::vector<UINT>{SWP_NOZORDER, SWP_NOSIZE | SWP_NOZORDER}));
+    DestroyWindow(w);
+}
+
+TEST(Windows, SetParentMovesAWindowUnderAnother) {
+    Recorder::instance().reset();
+    HWND frame = CreateWindowEx(0, "TestRecorder", "frame", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+    HWND owner =
+        CreateWindowEx(0, "TestRecorder", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    HWND pane =
+        CreateWindowEx(0, "TestRecorder", "pane", WS_POPUP, 5, 6, 50, 40, owner, nullptr, nullptr, nullptr);
+    EXPECT_EQ(SetParent(pane, frame), owner) << "the previous answer of GetParent";
+    EXPECT_EQ(GetParent(pane), frame);
+    EXPECT_EQ(FindWindowEx(frame, nullptr, nullptr, nullptr), pane);
+    EXPECT_EQ(FindWindow(nullptr, "pane"), nullptr) << "no longer a top-level window";
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(pane, &r));
+    EXPECT_EQ(r.left, 5);
+    DestroyWindow(owner);
+    EXPECT_TRUE(IsWindow(pane)) << "no longer owned";
+    EXPECT_EQ(SetParent(frame, pane), nullptr) << "not under its own child";
+    EXPECT_EQ(SetParent(frame, frame), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(SetParent(pane, nullptr), frame);
+    EXPECT_EQ(FindWindow(nullptr, "pane"), pane);
+    DestroyWindow(frame);
+    EXPECT_TRUE(IsWindow(pane));
+    DestroyWindow(pane);
+}
+
 TEST(Windows, ForeignWindowsAreFoundButTakeNoMessages) {
     auto surface = std::make_shared<FakeSurface>();
     surface->frame_ = RECT{0, 992, 1280, 1024};
