@@ -9,7 +9,9 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "platform/win/MessageLayer.h"
 #include "plugins/VisWindowX11.h"
@@ -37,6 +39,26 @@ constexpr uint32_t kQuitLimitMs = 3000;
 // A thread message of the driver's own: show the vis window again (it was announced
 // anew after a withdrawal).
 constexpr UINT kMsgReshow = WM_APP + 19;
+// To the driver thread's helper window: make a frame (lParam: a TFrameRequest).
+constexpr UINT kMsgMakeFrame = WM_APP + 20;
+// How long a frame request from another thread waits for the driver thread.
+constexpr uint32_t kFrameRequestMs = 3000;
+
+// The frame window made for a plug-in that asks for one (IPC_GET_EMBEDIF).
+constexpr char kFrameClass[] = "Winamp Gen";
+constexpr char kFrameTitle[] = "Embed target";
+constexpr DWORD kFrameExStyle = WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE;  // 0x180
+constexpr DWORD kFrameStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
+                              WS_MAXIMIZEBOX | WS_CLIPCHILDREN;  // 0x82CF0000
+constexpr int kFrameWidth = 320, kFrameHeight = 240;
+// Outer size for a requested client size: what the borders of a framed window add.
+constexpr int kFrameBorderWidth = 8, kFrameBorderHeight = 26;
+// The frame ignores this many moves made through the layer after its first show, so
+// that a plug-in placing it on its own does not undo where the driver put it.
+constexpr int kFrameHeldMoves = 2;
+constexpr UINT_PTR kFrameTimer = 1;
+constexpr UINT kFrameTimerMs = 100;  // how often the frame's X events are looked at
+constexpr char kHelperClass[] = "QuilletVisDriver";
 
 int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
@@ -87,8 +109,17 @@ struct TRun {
     std::atomic<HWND> visWindow{nullptr};
     std::atomic<int> windowMode{0};
     std::atomic<WNDPROC> keptProc{nullptr};
-    std::atomic<bool> shown{false};            // the first show was handled
-    std::unique_ptr<TVisPlacement> placement;  // driver thread only
+    std::atomic<bool> shown{false};        // the first show was handled
+    std::unique_ptr<TVisDesktop> desktop;  // driver thread only
+    std::atomic<HWND> helper{nullptr};     // takes frame requests from other threads
+
+    // The frames made for the plug-in (mode 3), driver thread only: the last one is
+    // the vis window; where it goes, its border sizes and the moves still held.
+    std::vector<HWND> frames;
+    RECT framePlace{};
+    int borderWidth = kFrameBorderWidth, borderHeight = kFrameBorderHeight;
+    int heldMoves = 0;
+    std::atomic<HWND> visChild{nullptr};  // the plug-in's window inside the frame
 
     std::atomic<bool> quitRequested{false};
     std::atomic<bool> active{false};
@@ -338,15 +369,39 @@ TVisPluginInfo makeInfo(TRun& run) {
     return info;
 }
 
+LPARAM packPoint(LONG x, LONG y) {
+    return static_cast<LPARAM>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
+}
+
+// Fits the plug-in's window to the frame's client area (the frame minus its borders).
+void fitChild(TRun& run) {
+    const HWND child = run.visChild;
+    RECT frame;
+    if (!child || !IsWindow(child) || !GetWindowRect(run.visWindow, &frame)) return;
+    MoveWindow(child, 0, 0, std::max<LONG>(frame.right - frame.left - run.borderWidth, 0),
+               std::max<LONG>(frame.bottom - frame.top - run.borderHeight, 0), TRUE);
+}
+
 // The first show of a window found or announced: place it, mark it active and tell
 // the engine.
 void onShown(TRun& run) {
     const HWND window = run.visWindow;
     if (!window) return;
     const TContext c = context();
-    if (run.windowMode == 1 && run.placement) run.placement->placeBesideOwner(window, c.owner);
+    if (run.windowMode == 1 && run.desktop) run.desktop->placeBesideOwner(window, c.owner);
+    if (run.windowMode == 3) {
+        const RECT& at = run.framePlace;
+        MoveWindow(window, at.left, at.top, at.right - at.left, at.bottom - at.top, TRUE);
+        run.heldMoves = kFrameHeldMoves;
+        // A window the plug-in made inside the frame on its own is its drawing window.
+        if (!run.visChild) run.visChild = FindWindowEx(window, nullptr, nullptr, nullptr);
+        if (run.visChild && run.desktop) run.desktop->embedChild(window, run.visChild);
+        fitChild(run);
+    }
     run.active = true;
     run.shown = true;
+    // The frame is the driver's: it shows it, whether or not the plug-in does.
+    if (run.windowMode == 3 && !IsWindowVisible(window)) ShowWindow(window, SW_SHOW);
     run.info = makeInfo(run);
     postEngine(kVisStarted, reinterpret_cast<LPARAM>(&run.info));
 }
@@ -358,6 +413,11 @@ void onDestroyed(TRun& run) {
         run.moduleEnded = true;
         PostThreadMessage(run.threadId, WM_QUIT, 0, 0);
     }
+    // The plug-in's window goes with the frame when it is the driver thread's.
+    const HWND child = run.visChild.exchange(nullptr);
+    if (run.windowMode == 3 && child && IsWindow(child) &&
+        GetWindowThreadProcessId(child, nullptr) == run.threadId)
+        DestroyWindow(child);
     run.windowMode = 0;
     run.visWindow = nullptr;
 }
@@ -370,6 +430,7 @@ LRESULT CALLBACK_VisProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                     : DefWindowProc(hwnd, msg, wParam, lParam);
     };
     if (!run || run->visWindow != hwnd) return next();
+    const bool frame = run->windowMode == 3;
     switch (msg) {
         case WM_SHOWWINDOW:
             if (wParam && !run->shown) {
@@ -378,6 +439,20 @@ LRESULT CALLBACK_VisProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return r;
             }
             if (wParam) run->active = true;
+            return next();
+        case WM_WINDOWPOSCHANGING:
+            if (frame && run->heldMoves > 0 && lParam) {
+                --run->heldMoves;
+                auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+                const RECT& at = run->framePlace;
+                pos->x = at.left;
+                pos->y = at.top;
+                pos->cx = at.right - at.left;
+                pos->cy = at.bottom - at.top;
+            }
+            return next();
+        case WM_SIZE:
+            if (frame) fitChild(*run);
             return next();
         case WM_DESTROY: {
             const LRESULT r = next();
@@ -398,15 +473,151 @@ LRESULT CALLBACK_VisProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // Takes a window the plug-in made or announced as the vis window: the driver's
-// procedure goes in front of its own.
+// procedure goes in front of its own (a frame has the driver's from the start).
 void adoptWindow(TRun& run, HWND window) {
     run.visWindow = window;
     if (run.windowMode == 0) run.windowMode = 1;
+    if (run.windowMode != 1) return;
     const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtr(window, GWLP_WNDPROC));
     if (current != &CALLBACK_VisProc) {
         run.keptProc = current;
         SetWindowLongPtr(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CALLBACK_VisProc));
     }
+}
+
+// ---------------------------------------------------------------------------
+// The frame window for plug-ins that ask for one (driver thread)
+
+// What the user and other clients did to a frame's X window.
+void CALLBACK_FrameTimer(HWND, UINT, UINT_PTR, DWORD) {
+    auto run = currentRun();
+    if (!run || !run->desktop || run->threadId != GetCurrentThreadId()) return;
+    for (const auto& [frame, event] : run->desktop->pump()) {
+        if (!IsWindow(frame)) continue;
+        switch (event) {
+            case TVisDesktop::TFrameEvent::kMoved: {
+                // Moved or resized by the user: the driver no longer holds it.
+                if (frame == run->visWindow) run->heldMoves = 0;
+                RECT r;
+                if (!GetWindowRect(frame, &r)) break;
+                SendMessage(frame, WM_MOVE, 0, packPoint(r.left, r.top));
+                SendMessage(frame, WM_SIZE, 0, packPoint(r.right - r.left, r.bottom - r.top));
+                break;
+            }
+            case TVisDesktop::TFrameEvent::kClosed:
+                SendMessage(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+                break;
+            case TVisDesktop::TFrameEvent::kDestroyed:
+                DestroyWindow(frame);
+                break;
+        }
+    }
+}
+
+struct TFrameRequest {
+    embedWindowState state{};
+    bool hasState = false;
+};
+
+LRESULT CALLBACK_HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+bool registerClasses() {
+    static const bool registered = [] {
+        WNDCLASS frame{};
+        frame.lpfnWndProc = &CALLBACK_VisProc;
+        frame.lpszClassName = kFrameClass;
+        WNDCLASS helper{};
+        helper.lpfnWndProc = &CALLBACK_HelperProc;
+        helper.lpszClassName = kHelperClass;
+        return RegisterClass(&frame) != 0 && RegisterClass(&helper) != 0;
+    }();
+    return registered;
+}
+
+// Makes the frame for a plug-in's embed state (or none): the vis window, in mode 3.
+HWND makeFrame(TRun& run, embedWindowState* state) {
+    if (!run.desktop || !registerClasses()) return nullptr;
+    TVisDesktop& desk = *run.desktop;
+    const TContext c = context();
+    const LONG askedWidth = state ? state->r.right - state->r.left : 0;
+    const LONG askedHeight = state ? state->r.bottom - state->r.top : 0;
+    const bool sized = askedWidth > 0 && askedHeight > 0;
+    const int width = sized ? int(askedWidth) : kFrameWidth, height = sized ? int(askedHeight) : kFrameHeight;
+    const auto ownerRect = c.owner && IsWindow(c.owner) ? desk.screenRect(c.owner) : std::nullopt;
+    const POINT at = EmbedFramePosition(ownerRect ? &*ownerRect : nullptr, state != nullptr, width, height,
+                                        desk.screenWidth(), desk.screenHeight());
+    RECT outer{at.x, at.y, at.x + (sized ? width + kFrameBorderWidth : kFrameWidth),
+               at.y + (sized ? height + kFrameBorderHeight - 1 : kFrameHeight - 1)};
+    if (const auto work = desk.workArea()) outer = KeepInside(outer, *work);
+
+    const HWND frame = CreateWindowEx(kFrameExStyle, kFrameClass, kFrameTitle, kFrameStyle, outer.left,
+                                      outer.top, outer.right - outer.left, outer.bottom - outer.top, c.owner,
+                                      nullptr, nullptr, nullptr);
+    if (!frame) return nullptr;
+    if (desk.attachFrame(frame, c.owner, outer, kFrameTitle))
+        SetTimer(frame, kFrameTimer, kFrameTimerMs, &CALLBACK_FrameTimer);
+    run.frames.push_back(frame);
+    RECT windowRect, clientRect;
+    if (GetWindowRect(frame, &windowRect) && GetClientRect(frame, &clientRect)) {
+        run.borderWidth = int((windowRect.right - windowRect.left) - clientRect.right);
+        run.borderHeight = int((windowRect.bottom - windowRect.top) - clientRect.bottom);
+    } else {
+        run.borderWidth = kFrameBorderWidth;
+        run.borderHeight = kFrameBorderHeight;
+    }
+    run.framePlace = outer;
+    run.heldMoves = 0;
+    run.keptProc = nullptr;
+    run.visChild = nullptr;
+    run.visWindow = frame;
+    run.windowMode = 3;
+    if (state && state->me && state->me != frame && IsWindow(state->me)) {
+        // The plug-in's window moves into the frame.
+        SetParent(state->me, frame);
+        desk.embedChild(frame, state->me);
+        run.visChild = state->me;
+        fitChild(run);
+        return frame;
+    }
+    if (state) state->me = frame;
+    return frame;
+}
+
+LRESULT CALLBACK_HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != kMsgMakeFrame || !lParam) return DefWindowProc(hwnd, msg, wParam, lParam);
+    // The sender handed the request over; it may have stopped waiting.
+    const std::unique_ptr<std::shared_ptr<TFrameRequest>> carried(
+        reinterpret_cast<std::shared_ptr<TFrameRequest>*>(lParam));
+    auto run = currentRun();
+    if (!run || run->threadId != GetCurrentThreadId() || !*carried) return 0;
+    TFrameRequest& request = **carried;
+    return reinterpret_cast<LRESULT>(makeFrame(*run, request.hasState ? &request.state : nullptr));
+}
+
+// The embed function handed to plug-ins: the frame is made on the driver thread,
+// whichever thread asks.
+HWND CALLBACK_EmbedWindow(embedWindowState* state) {
+    auto run = currentRun();
+    if (!run || !run->alive()) return nullptr;
+    if (run->threadId == GetCurrentThreadId()) return makeFrame(*run, state);
+    const HWND helper = run->helper;
+    if (!helper) return nullptr;
+    auto request = std::make_shared<TFrameRequest>();
+    if (state) {
+        request->state = *state;
+        request->hasState = true;
+    }
+    // The helper's procedure owns the carrier once the message is handed over.
+    auto* carried = new std::shared_ptr<TFrameRequest>(request);  // NOLINT(cppcoreguidelines-owning-memory)
+    LRESULT frame = 0;
+    if (!SendMessageTimeout(helper, kMsgMakeFrame, 0, reinterpret_cast<LPARAM>(carried), SMTO_NORMAL,
+                            kFrameRequestMs, &frame)) {
+        // Not handed over at all: still ours. A late answer is dropped.
+        if (GetLastError() != ERROR_TIMEOUT) delete carried;  // NOLINT(cppcoreguidelines-owning-memory)
+        return nullptr;
+    }
+    if (state) *state = request->state;
+    return reinterpret_cast<HWND>(frame);
 }
 
 struct TSearch {
@@ -485,11 +696,31 @@ void handleThreadCode(TRun& run, WPARAM code) {
     }
 }
 
+// The vis window was announced again after a withdrawal: the plug-in's own window is
+// taken up and shown anew; a frame, which stayed the vis window, is shown again.
+void reshow(TRun& run) {
+    const HWND window = run.visWindow;
+    if (!IsWindow(window)) return;
+    if (run.windowMode == 3) {
+        ShowWindow(window, SW_SHOW);
+        run.active = true;
+        return;
+    }
+    adoptWindow(run, window);
+    run.shown = false;
+    SendMessage(window, WM_SHOWWINDOW, TRUE, 0);
+}
+
 void cleanup(TRun& run, HWND owner) {
     run.loopRunning = false;
     run.active = false;
     if (!run.abandoned) unloadLibrary(run);
-    run.placement.reset();
+    // The frames go after the plug-in has let go of its windows in them.
+    for (const HWND frame : run.frames)
+        if (IsWindow(frame)) DestroyWindow(frame);
+    run.frames.clear();
+    if (const HWND helper = run.helper.exchange(nullptr)) DestroyWindow(helper);
+    run.desktop.reset();
     run.visWindow = nullptr;
     run.windowMode = 0;
     if (!run.abandoned) restoreOwnerProc(owner);
@@ -502,7 +733,10 @@ void cleanup(TRun& run, HWND owner) {
 void driverThread(const std::shared_ptr<TRun>& run) {
     TRun& r = *run;
     const HWND owner = context().owner;
-    r.placement = std::make_unique<TVisPlacement>();
+    r.desktop = std::make_unique<TVisDesktop>();
+    if (registerClasses())
+        r.helper =
+            CreateWindowEx(0, kHelperClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     replaceOwnerProc(owner);
     loadLibrary(r, owner);
     if (r.count == 0 || r.index >= r.count) {
@@ -547,11 +781,7 @@ void driverThread(const std::shared_ptr<TRun>& run) {
         if (msg.hwnd == nullptr && msg.message == message && message != 0) {
             handleThreadCode(r, msg.wParam);
         } else if (msg.hwnd == nullptr && msg.message == kMsgReshow) {
-            if (HWND w = r.visWindow; IsWindow(w)) {
-                adoptWindow(r, w);
-                r.shown = false;
-                SendMessage(w, WM_SHOWWINDOW, TRUE, 0);
-            }
+            reshow(r);
         } else {
             TranslateMessage(&msg);
             DispatchMessage(&msg);
@@ -580,6 +810,12 @@ void watchThread(const std::shared_ptr<TRun>& run) {
 LRESULT announce(TRun& run, HWND window) {
     if (window) {
         const int mode = run.windowMode;
+        if (mode == 3) {
+            // The frame stays the vis window; a show it missed while the plug-in's
+            // window was withdrawn is delivered now.
+            if (run.lost.exchange(false) && run.threadId) PostThreadMessage(run.threadId, kMsgReshow, 0, 0);
+            return 0;
+        }
         const bool accepted = mode == 0 || (mode == 1 && (!run.shown || run.lost));
         if (!accepted) return 0;
         const bool wasLost = run.lost.exchange(false);
@@ -616,8 +852,9 @@ LRESULT ownerIPC(TRun& run, WPARAM wParam, LPARAM ipc) {
             run.active = false;
             return 0;
         case IPC_GET_EMBEDIF:
-            // No frame or drawer windows for plug-ins here: a failed creation.
-            return 0;
+            if (wParam == 0) return reinterpret_cast<LRESULT>(&CALLBACK_EmbedWindow);
+            return reinterpret_cast<LRESULT>(
+                CALLBACK_EmbedWindow(reinterpret_cast<embedWindowState*>(wParam)));
         default: {
             TMainWindowView view;
             view.mode = TPlayerMode(run.mode.load());
@@ -705,6 +942,10 @@ std::shared_ptr<TRun> endRun(uint32_t unloadStepMs) {
 
 }  // namespace
 
+embedWindowFunc VisEmbedFunction() {
+    return &CALLBACK_EmbedWindow;
+}
+
 bool VisDriverRunning() {
     auto run = currentRun();
     return run && run->alive();
@@ -730,6 +971,13 @@ RECT PlaceBesideOwner(const RECT& owner, int width, int height, const RECT& work
     if (owner.top - height >= work.top && owner.top <= work.bottom) return rect(x, owner.top - height);
     if (owner.bottom + height <= work.bottom && owner.bottom >= work.top) return rect(x, owner.bottom);
     return rect(clampX(owner.right), y);
+}
+
+RECT KeepInside(const RECT& r, const RECT& area) {
+    const LONG width = r.right - r.left, height = r.bottom - r.top;
+    const LONG x = std::max(std::min(r.left, area.right - width), area.left);
+    const LONG y = std::max(std::min(r.top, area.bottom - height), area.top);
+    return RECT{x, y, x + width, y + height};
 }
 
 POINT EmbedFramePosition(const RECT* owner, bool hasState, int width, int height, int screenWidth,

@@ -26,6 +26,7 @@
 #include "engine/types/PlayerTypes.h"
 #include "engine/types/VisData.h"
 #include "platform/win/WinTypes.h"
+#include "plugins/WinampVis.h"
 
 void SetVisDriverContext(HWND owner, HWND messageWindow, UINT message, void* drawerLibrary, std::mutex* lock,
                          int priority, VisDataBlock* block);
@@ -51,6 +52,14 @@ bool VisDriverRunning();
 // it, else left of it (both at a height that overlaps the owner), else above, else
 // below it, always wholly inside the work area (all in screen coordinates).
 RECT PlaceBesideOwner(const RECT& owner, int width, int height, const RECT& workArea);
+
+// r moved (its size kept) so that it lies wholly inside area; one larger than area
+// starts at area's left or top.
+RECT KeepInside(const RECT& r, const RECT& area);
+
+// The function a plug-in gets for IPC_GET_EMBEDIF with 0: makes the driver's frame
+// window (on the driver thread, whichever thread calls) for the running plug-in.
+embedWindowFunc VisEmbedFunction();
 
 // The top-left corner of a frame window of width x height made for an embed
 // request: above the owner when there is one, else centred on the screen (for the

@@ -115,7 +115,14 @@ typedef HWND (*embedWindowFunc)(embedWindowState* state);
 // the native window), and the plug-in destroys it with DestroyWindow when its native
 // window goes. The plug-in makes it known with
 // SendMessage(hwndParent, WM_WA_IPC, window, IPC_SETVISWND) (0 withdraws it); a
-// visible window of that thread is also found without it.
+// visible window of that thread is also found without it. The stand-in's
+// GWLP_USERDATA holds the native window's X11 id.
+// A plug-in may instead draw inside a frame the player makes (IPC_GET_EMBEDIF): a
+// top-level X11 window with a message-layer window standing for it, whose
+// GWLP_USERDATA holds its X11 id. A window named in the embed state is moved into
+// the frame, native window included; a child window the plug-in makes in the frame
+// is moved into it when the frame is first shown. The player fits the plug-in's
+// window to the frame's client area.
 
 #ifdef __cplusplus
 }

@@ -66,6 +66,14 @@ HWND Probe::window() {
     return probeFunction<HWND (*)()>("probe_window")();
 }
 
+HWND Probe::frame() {
+    return probeFunction<HWND (*)()>("probe_frame")();
+}
+
+void Probe::setEmbedFunction(embedWindowFunc f) {
+    probeFunction<void (*)(embedWindowFunc)>("probe_embed_function")(f);
+}
+
 void Probe::announce(HWND parent, bool on) {
     probeFunction<void (*)(HWND, int)>("probe_announce")(parent, on ? 1 : 0);
 }

@@ -12,6 +12,7 @@
 
 #include "engine/types/VisData.h"
 #include "platform/win/MessageLayer.h"
+#include "plugins/WinampVis.h"
 
 namespace vistest {
 
@@ -26,6 +27,8 @@ struct Probe {
     static int renders();
     static std::vector<unsigned char> last(int kind, int channel);  // kind 0 spectrum, 1 waveform
     static HWND window();
+    static HWND frame();  // the frame the player gave it (embed=...)
+    static void setEmbedFunction(embedWindowFunc f);
     static void announce(HWND parent, bool announce);
     static int count(const std::string& logLine);  // lines that start with logLine
 };

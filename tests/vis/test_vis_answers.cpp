@@ -189,4 +189,23 @@ TEST(VisPlacement, AnEmbedFrameIsAboveTheOwnerOrCentred) {
     EXPECT_EQ((std::vector<LONG>{plain.x, plain.y}), (std::vector<LONG>{480, 392}));
 }
 
+TEST(VisPlacement, AFrameOffTheScreenIsMovedWhollyOntoIt) {
+    const RECT work{0, 24, 1280, 1024};
+    struct Case {
+        RECT frame;
+        RECT expected;
+    };
+    for (const Case& c : {
+             Case{{100, -174, 420, 65}, {100, 24, 420, 263}},        // above an owner at the top
+             Case{{1100, 900, 1420, 1139}, {960, 785, 1280, 1024}},  // past the bottom-right corner
+             Case{{-50, 300, 270, 539}, {0, 300, 320, 539}},
+             Case{{500, 400, 820, 639}, {500, 400, 820, 639}},  // inside: kept
+             Case{{500, 400, 1900, 639}, {0, 400, 1400, 639}},  // wider than the screen: from its left
+         }) {
+        const RECT r = KeepInside(c.frame, work);
+        EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
+                  (std::vector<LONG>{c.expected.left, c.expected.top, c.expected.right, c.expected.bottom}));
+    }
+}
+
 }  // namespace

@@ -329,4 +329,138 @@ TEST_F(VisDriver, TheOwnerWindowAnswersForThePlayerWhileAPluginRuns) {
     EXPECT_EQ(engine->count(kVisUpdatePlayList), 1);
 }
 
+// ---------------------------------------------------------------------------
+// The frame a plug-in asks for (IPC_GET_EMBEDIF)
+
+struct FrameCase {
+    const char* what;
+    std::string options;
+    RECT expected;       // the frame's outer rectangle; the owner is at (100, 600)
+    bool storedInState;  // the frame went into the state (else the state named a window)
+};
+
+RECT rectOf(HWND w) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    return r;
+}
+
+std::vector<LONG> corners(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+class VisFrame : public VisDriver {
+  protected:
+    void SetUp() override {
+        VisDriver::SetUp();
+        // Low enough that a frame above it fits on a 1280 x 1024 screen.
+        MoveWindow(owner.hwnd(), 100, 600, 200, 20, TRUE);
+    }
+    // Starts the probe asking for a frame; the frame as the driver reported it.
+    HWND startFramed(const std::string& options) {
+        if (!start(options)) return nullptr;
+        return static_cast<HWND>(started().info.VisWindow);
+    }
+};
+
+TEST_F(VisFrame, APlugInAskingForAFrameGetsTheDriversFrameInModeThree) {
+    const FrameCase cases[] = {
+        {"sized, by calling the function", "embed=1,embed_w=400,embed_h=300", {100, 266, 508, 591}, true},
+        {"sized, through the main window", "embed=3,embed_w=400,embed_h=300", {100, 266, 508, 591}, true},
+        {"naming its window", "embed=2,embed_w=400,embed_h=300", {100, 266, 508, 591}, false},
+        {"without a size", "embed=1", {100, 326, 420, 565}, true},
+        {"without a state", "embed=4", {100, 326, 420, 565}, false},
+    };
+    for (const FrameCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        engine->notices.clear();
+        const HWND frame = startFramed(c.options);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame, Probe::frame());
+        EXPECT_EQ(started().info.WindowMode, 3u);
+        EXPECT_EQ(Probe::count(c.storedInState ? "embed frame=1 stored=1" : "embed frame=1 stored=0"), 1);
+        char text[64] = {};
+        GetClassName(frame, text, sizeof text);
+        EXPECT_STREQ(text, "Winamp Gen");
+        GetWindowText(frame, text, sizeof text);
+        EXPECT_STREQ(text, "Embed target");
+        EXPECT_EQ(GetWindowLong(frame, GWL_STYLE) & ~WS_VISIBLE, LONG(0x82CF0000));
+        EXPECT_EQ(GetWindowLong(frame, GWL_EXSTYLE), 0x180);
+        EXPECT_EQ(GetParent(frame), owner.hwnd()) << "owned by the main window";
+        EXPECT_TRUE(IsWindowVisible(frame));
+        EXPECT_EQ(corners(rectOf(frame)), corners(c.expected));
+        // The plug-in's window is inside, over the whole client area.
+        const HWND child = Probe::window();
+        EXPECT_EQ(GetParent(child), frame);
+        RECT client{};
+        GetClientRect(frame, &client);
+        EXPECT_EQ(corners(rectOf(child)), corners(client));
+        // The frame is what the plug-in draws in: it is fed.
+        feed(2, 2);
+        EXPECT_TRUE(pumpUntil([] { return Probe::renders() == 1; }, 3000));
+
+        QuitVisDriver();
+        EXPECT_FALSE(IsWindow(frame));
+        EXPECT_FALSE(IsWindow(child));
+        EXPECT_EQ(engine->count(kVisEnded), 1);
+        EXPECT_EQ(engine->count(kVisWindowInactive), 0);
+    }
+    EXPECT_TRUE(boxes->boxes().empty());
+}
+
+TEST_F(VisFrame, TheFrameHoldsItsPlaceForTheNextTwoMovesAfterItIsShown) {
+    const HWND frame = startFramed("embed=1,embed_w=400,embed_h=300");
+    ASSERT_NE(frame, nullptr);
+    const RECT placed = rectOf(frame);
+    for (int move = 1; move <= 2; ++move) {
+        EXPECT_TRUE(MoveWindow(frame, 10, 20, 150, 100, TRUE));
+        EXPECT_EQ(corners(rectOf(frame)), corners(placed)) << "move " << move;
+    }
+    EXPECT_TRUE(MoveWindow(frame, 10, 20, 150, 100, TRUE));
+    EXPECT_EQ(corners(rectOf(frame)), (std::vector<LONG>{10, 20, 160, 120}));
+    RECT client{};
+    GetClientRect(frame, &client);
+    EXPECT_EQ(corners(rectOf(Probe::window())), corners(client)) << "the plug-in's window is fitted again";
+}
+
+TEST_F(VisFrame, ClosingOrDestroyingTheFrameEndsTheRun) {
+    struct Case {
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+    };
+    for (const Case& c :
+         {Case{"closed from its system menu", WM_SYSCOMMAND, SC_CLOSE}, Case{"destroyed", WM_CLOSE, 0}}) {
+        SCOPED_TRACE(c.what);
+        engine->notices.clear();
+        const HWND frame = startFramed("embed=1");
+        ASSERT_NE(frame, nullptr);
+        const HWND child = Probe::window();
+        PostMessage(frame, c.msg, c.wParam, 0);
+        EXPECT_TRUE(engine->waitFor(kVisEnded, 3000));
+        EXPECT_TRUE(pumpUntil([] { return !VisDriverRunning(); }, 3000));
+        EXPECT_EQ(engine->count(kVisWindowInactive), 1);
+        EXPECT_FALSE(IsWindow(frame));
+        EXPECT_FALSE(IsWindow(child));
+        EXPECT_EQ(Probe::count("quit 0"), 1);
+    }
+    EXPECT_TRUE(boxes->boxes().empty());
+}
+
+TEST_F(VisFrame, AWithdrawnWindowAnnouncedAgainGetsTheFrameShownAndFedAgain) {
+    const HWND frame = startFramed("embed=1");
+    ASSERT_NE(frame, nullptr);
+    Probe::announce(owner.hwnd(), false);
+    EXPECT_TRUE(engine->waitFor(kVisWindowInactive, 1000));
+    ShowWindow(frame, SW_HIDE);
+    feed(2, 2);
+    pumpFor(300);
+    EXPECT_EQ(Probe::renders(), 0);
+    Probe::announce(owner.hwnd(), true);
+    EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(frame) != FALSE; }, 3000));
+    EXPECT_EQ(started().info.VisWindow, frame) << "the frame stays the vis window";
+    feed(2, 2);
+    EXPECT_TRUE(pumpUntil([] { return Probe::renders() == 1; }, 3000));
+}
+
 }  // namespace

@@ -13,6 +13,12 @@
      window=0|1|2    0 no window, 1 a window announced with IPC_SETVISWND (default),
                      2 a visible window that is not announced (found by the search)
      keep_window=1   Quit leaves the window (else it destroys it)
+     embed=E         Init asks the player for a frame instead (IPC_GET_EMBEDIF) and
+                     makes its window a child of it: 1 calls the embed function with a
+                     state, 2 with a state naming its window (made first, as a pop-up),
+                     3 sends the state with IPC_GET_EMBEDIF, 4 calls it without a state
+     embed_w=W, embed_h=H  the state's rectangle (default 0 x 0: no size asked)
+     xwindow=ID      the X11 window id its window stands for (GWLP_USERDATA)
    Like any plug-in it links against nothing of the player: it resolves the message
    layer's functions from the executable. */
 #include <pthread.h>
@@ -34,7 +40,11 @@ static int g_configured;
 
 static struct {
     int modules, unterminated, delay, spectrum, waveform, failInit, renderResult, hangMs, window, keepWindow;
+    int embed, embedW, embedH, xwindow;
 } g_cfg;
+
+static embedWindowFunc g_embedFunction; /* given by a test, used when the player offers none */
+static HWND g_frame;
 
 static winampVisModule g_modules[2];
 static HWND g_window;
@@ -65,6 +75,10 @@ static void configure(const char* text) {
     g_cfg.hangMs = 0;
     g_cfg.window = 1;
     g_cfg.keepWindow = 0;
+    g_cfg.embed = 0;
+    g_cfg.embedW = 0;
+    g_cfg.embedH = 0;
+    g_cfg.xwindow = 0;
     for (const char* p = text ? text : ""; *p;) {
         char key[32] = {0};
         int value = 0, used = 0;
@@ -79,6 +93,10 @@ static void configure(const char* text) {
             if (!strcmp(key, "hang_ms")) g_cfg.hangMs = value;
             if (!strcmp(key, "window")) g_cfg.window = value;
             if (!strcmp(key, "keep_window")) g_cfg.keepWindow = value;
+            if (!strcmp(key, "embed")) g_cfg.embed = value;
+            if (!strcmp(key, "embed_w")) g_cfg.embedW = value;
+            if (!strcmp(key, "embed_h")) g_cfg.embedH = value;
+            if (!strcmp(key, "xwindow")) g_cfg.xwindow = value;
         }
         const char* comma = strchr(p, ',');
         if (!comma) break;
@@ -103,17 +121,50 @@ static LRESULT probeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
-static int probeInit(winampVisModule* m) {
-    logf_("init %d sRate=%d nCh=%d\n", (int)(m - g_modules), m->sRate, m->nCh);
-    if (cfg(&g_cfg.failInit)) return 1;
-    if (cfg(&g_cfg.window) == 0) return 0;
+static HWND makeWindow(DWORD style, HWND parent) {
     WNDCLASS wc;
     memset(&wc, 0, sizeof wc);
     wc.lpfnWndProc = probeProc;
     wc.lpszClassName = "VisProbe";
     RegisterClass(&wc); /* already registered by an earlier run: fine */
-    g_window = CreateWindowEx(0, "VisProbe", "vis probe", WS_POPUP | WS_VISIBLE, 0, 0, 200, 150, NULL, NULL,
-                              NULL, NULL);
+    HWND w = CreateWindowEx(0, "VisProbe", "vis probe", style | WS_VISIBLE, 0, 0, 200, 150, parent, NULL,
+                            NULL, NULL);
+    if (w && cfg(&g_cfg.xwindow)) SetWindowLongPtr(w, GWLP_USERDATA, (LONG_PTR)(unsigned)cfg(&g_cfg.xwindow));
+    return w;
+}
+
+/* Asks the player for a frame and draws inside it. */
+static void embedInit(winampVisModule* m, int how) {
+    embedWindowFunc embed = (embedWindowFunc)SendMessage(m->hwndParent, WM_WA_IPC, 0, IPC_GET_EMBEDIF);
+    pthread_mutex_lock(&g_lock);
+    if (!embed) embed = g_embedFunction;
+    pthread_mutex_unlock(&g_lock);
+    embedWindowState state;
+    memset(&state, 0, sizeof state);
+    state.r.right = cfg(&g_cfg.embedW);
+    state.r.bottom = cfg(&g_cfg.embedH);
+    if (how == 2) state.me = g_window = makeWindow(WS_POPUP, NULL);
+    HWND frame = NULL;
+    if (how == 3)
+        frame = (HWND)SendMessage(m->hwndParent, WM_WA_IPC, (WPARAM)&state, IPC_GET_EMBEDIF);
+    else if (embed)
+        frame = embed(how == 4 ? NULL : &state);
+    pthread_mutex_lock(&g_lock);
+    g_frame = frame;
+    pthread_mutex_unlock(&g_lock);
+    logf_("embed frame=%d stored=%d\n", frame != NULL, frame != NULL && state.me == frame);
+    if (frame && how != 2) g_window = makeWindow(WS_CHILD, frame);
+}
+
+static int probeInit(winampVisModule* m) {
+    logf_("init %d sRate=%d nCh=%d\n", (int)(m - g_modules), m->sRate, m->nCh);
+    if (cfg(&g_cfg.failInit)) return 1;
+    if (cfg(&g_cfg.embed)) {
+        embedInit(m, cfg(&g_cfg.embed));
+        return 0;
+    }
+    if (cfg(&g_cfg.window) == 0) return 0;
+    g_window = makeWindow(WS_POPUP, NULL);
     if (cfg(&g_cfg.window) == 1) SendMessage(m->hwndParent, WM_WA_IPC, (WPARAM)g_window, IPC_SETVISWND);
     return 0;
 }
@@ -175,6 +226,7 @@ EXPORT void probe_configure(const char* text) {
     g_logLen = 0;
     g_log[0] = 0;
     g_renders = 0;
+    g_frame = NULL;
     configure(text);
     pthread_mutex_unlock(&g_lock);
 }
@@ -203,6 +255,21 @@ EXPORT void probe_last(int kind, int channel, unsigned char* out) {
 
 EXPORT HWND probe_window(void) {
     return g_window;
+}
+
+/* The frame the player gave (embed=...). */
+EXPORT HWND probe_frame(void) {
+    pthread_mutex_lock(&g_lock);
+    HWND f = g_frame;
+    pthread_mutex_unlock(&g_lock);
+    return f;
+}
+
+/* The embed function to use when the player's main window offers none (no owner). */
+EXPORT void probe_embed_function(embedWindowFunc f) {
+    pthread_mutex_lock(&g_lock);
+    g_embedFunction = f;
+    pthread_mutex_unlock(&g_lock);
 }
 
 /* Withdraws the window (0) or announces it again (1), as the plug-in would. */
