@@ -1,6 +1,8 @@
 // Our visualisation plug-in run by the player's driver, as the player runs it: the
 // driver finds and places its window, feeds it from the shared block, and ends the
-// run when the user closes the window or another client destroys it.
+// run when the user closes the window or another client destroys it. And the frame
+// the driver makes for a plug-in that asks for one (the recording plug-in), as X11
+// sees it.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -195,6 +197,170 @@ TEST_F(OwnPluginUnderDriver, ClosingOrDestroyingTheWindowEndsTheRun) {
             5000));
         EXPECT_TRUE(pumpUntil([] { return !quillet::plugins::VisDriverRunning(); }, 5000));
         EXPECT_FALSE(IsWindow(window));
+        EXPECT_TRUE(boxes->boxes().empty());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The driver's frame
+
+class FrameUnderDriver : public OwnPluginUnderDriver {
+  protected:
+    // Starts the recording plug-in asking for a frame; the frame as the driver reported it.
+    HWND startFramed(const std::string& options) {
+        engine->notices.clear();
+        Probe::configure(options);
+        thread = StartVisDriver(QUILLET_VIS_PROBE, 0, nullptr, attrs, plmPlaying, false, false);
+        if (!thread || !engine->waitFor(kVisStarted, 8000)) return nullptr;
+        for (const Notice& n : engine->notices)
+            if (n.code == kVisStarted && n.withRecord && n.info.WindowMode == 3)
+                return static_cast<HWND>(n.info.VisWindow);
+        return nullptr;
+    }
+    void withoutOwner() {
+        SetVisDriverContext(nullptr, engine->hwnd(), message, nullptr, &block->lock, 0, block.get());
+        Probe::setEmbedFunction(quillet::plugins::VisEmbedFunction());
+    }
+    // x, y, width, height of an X window relative to its parent.
+    std::vector<int> geometry(xcb_window_t w) const {
+        Reply<xcb_get_geometry_reply_t> g(
+            xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, w), nullptr));
+        if (!g) return {};
+        return {g->x, g->y, g->width, g->height};
+    }
+    xcb_window_t parentOf(xcb_window_t w) const {
+        Reply<xcb_query_tree_reply_t> t(xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, w), nullptr));
+        return t ? t->parent : xcb_window_t{XCB_NONE};
+    }
+    std::string wmName(xcb_window_t w) const {
+        Reply<xcb_get_property_reply_t> p(xcb_get_property_reply(
+            m_conn, xcb_get_property(m_conn, 0, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 256), nullptr));
+        if (!p) return {};
+        return std::string(static_cast<const char*>(xcb_get_property_value(p.get())),
+                           static_cast<std::size_t>(xcb_get_property_value_length(p.get())));
+    }
+    bool viewable(xcb_window_t w) const {
+        Reply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, w), nullptr));
+        return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    }
+    // A window of this test's own that stands for the plug-in's drawing window.
+    xcb_window_t makeDrawingWindow() {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
+        const xcb_window_t w = xcb_generate_id(m_conn);
+        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        Reply<xcb_get_input_focus_reply_t> sync(
+            xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr));
+        return w;
+    }
+    void TearDown() override {
+        Probe::setEmbedFunction(nullptr);
+        OwnPluginUnderDriver::TearDown();
+    }
+};
+
+TEST_F(FrameUnderDriver, TheFrameIsAnX11WindowPlacedByTheOwnerOrCentred) {
+    struct Case {
+        const char* what;
+        bool owner;
+        std::string options;
+        std::vector<int> expected;  // x, y, width, height on the 1280 x 1024 screen
+    };
+    const Case cases[] = {
+        {"no owner, no state: centred for 320 x 240", false, "embed=4", {480, 392, 320, 239}},
+        {"no owner, a state asking 400 x 300",
+         false,
+         "embed=1,embed_w=400,embed_h=300",
+         {440, 362, 408, 325}},
+        // Above an owner at (100, 100) is off the screen: moved down onto it.
+        {"with an owner", true, "embed=1", {100, 0, 320, 239}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.owner) withoutOwner();
+        const HWND frame = startFramed(c.options);
+        ASSERT_NE(frame, nullptr);
+        const auto x = static_cast<xcb_window_t>(GetWindowLongPtr(frame, GWLP_USERDATA));
+        ASSERT_NE(x, 0u);
+        EXPECT_EQ(geometry(x), c.expected);
+        EXPECT_EQ(wmName(x), "Embed target");
+        EXPECT_TRUE(viewable(x));
+        RECT r{};
+        GetWindowRect(frame, &r);
+        EXPECT_EQ((std::vector<int>{int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)}),
+                  c.expected)
+            << "the layer sees the X window";
+        QuitVisDriver();
+        EXPECT_FALSE(IsWindow(frame));
+        EXPECT_EQ(geometry(x), std::vector<int>{}) << "the X window is gone";
+        SetVisDriverContext(owner.hwnd(), engine->hwnd(), message, nullptr, &block->lock, 0, block.get());
+    }
+}
+
+TEST_F(FrameUnderDriver, ThePlugInsWindowIsPutIntoTheFrameAndFitted) {
+    for (const char* how : {"embed=2", "embed=1"}) {  // named in the state, or made inside the frame
+        SCOPED_TRACE(how);
+        const xcb_window_t drawing = makeDrawingWindow();
+        const HWND frame =
+            startFramed(std::string(how) + ",embed_w=400,embed_h=300,xwindow=" + std::to_string(drawing));
+        ASSERT_NE(frame, nullptr);
+        const auto x = static_cast<xcb_window_t>(GetWindowLongPtr(frame, GWLP_USERDATA));
+        EXPECT_EQ(parentOf(drawing), x);
+        EXPECT_EQ(GetParent(Probe::window()), frame);
+        // Its stand-in is fitted to the client area: the whole frame without a window manager.
+        RECT child{};
+        GetWindowRect(Probe::window(), &child);
+        EXPECT_EQ((std::vector<LONG>{child.left, child.top, child.right, child.bottom}),
+                  (std::vector<LONG>{0, 0, 408, 325}));
+        QuitVisDriver();
+        xcb_destroy_window(m_conn, drawing);
+        xcb_flush(m_conn);
+    }
+}
+
+TEST_F(FrameUnderDriver, AUserMoveEndsTheHoldOnTheFrame) {
+    const HWND frame = startFramed("embed=1");
+    ASSERT_NE(frame, nullptr);
+    const auto x = static_cast<xcb_window_t>(GetWindowLongPtr(frame, GWLP_USERDATA));
+    const std::vector<int> placed = geometry(x);
+    EXPECT_TRUE(MoveWindow(frame, 10, 20, 150, 100, TRUE));
+    EXPECT_EQ(geometry(x), placed) << "held";
+    // The user moves and resizes it (as a window manager would, on its behalf).
+    const std::uint32_t values[] = {200, 210, 300, 200};
+    xcb_configure_window(
+        m_conn, x,
+        XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+        values);
+    xcb_flush(m_conn);
+    // The driver notices, and fits the plug-in's window to the new size.
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            RECT r{};
+            GetWindowRect(Probe::window(), &r);
+            return r.right == 300 && r.bottom == 200;
+        },
+        3000));
+    EXPECT_TRUE(MoveWindow(frame, 10, 20, 150, 100, TRUE));
+    EXPECT_EQ(geometry(x), (std::vector<int>{10, 20, 150, 100})) << "no longer held";
+}
+
+TEST_F(FrameUnderDriver, ClosingOrDestroyingTheFrameEndsTheRun) {
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "destroyed by another client" : "closed through the window manager");
+        const HWND frame = startFramed("embed=1");
+        ASSERT_NE(frame, nullptr);
+        const auto x = static_cast<xcb_window_t>(GetWindowLongPtr(frame, GWLP_USERDATA));
+        if (destroy)
+            xcb_destroy_window(m_conn, x);
+        else
+            sendClose(x);
+        xcb_flush(m_conn);
+        EXPECT_TRUE(engine->waitFor(kVisEnded, 5000));
+        EXPECT_TRUE(pumpUntil([] { return !quillet::plugins::VisDriverRunning(); }, 5000));
+        EXPECT_EQ(engine->count(kVisWindowInactive), 1);
+        EXPECT_FALSE(IsWindow(frame));
+        EXPECT_EQ(geometry(x), std::vector<int>{});
         EXPECT_TRUE(boxes->boxes().empty());
     }
 }
