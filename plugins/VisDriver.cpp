@@ -692,7 +692,9 @@ void handleThreadCode(TRun& run, WPARAM code) {
             if (IsWindow(run.visWindow)) ShowWindow(run.visWindow, SW_SHOW);
             break;
         default:
-            break;  // embedding and the drawer library: not on this platform
+            // Moving into an embed target (45) needs a target, which this program
+            // never gives; the drawer library (66) is absent on this platform.
+            break;
     }
 }
 

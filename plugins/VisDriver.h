@@ -2,7 +2,8 @@
 // thread of its own (the driver thread). It loads the library through its export
 // winampVisGetHeader, initialises the chosen module, feeds it the spectrum and
 // waveform that the engine's data thread leaves in the shared block, calls its
-// Render, follows the window the plug-in draws in, and tells the engine (codes of
+// Render, follows the window the plug-in draws in (its own, or a frame the driver
+// makes when the plug-in asks for one), and tells the engine (codes of
 // the registered message, VisData.h). While a plug-in runs, the owner window (the
 // main window) answers the plug-in's questions: the driver puts its own procedure in
 // front of the window's.

@@ -118,6 +118,7 @@ struct FreeDeleter {
 }  // namespace
 
 struct TVisDesktop::X {
+    using TFrameEvent = TVisDesktop::TFrameEvent;
     std::shared_ptr<desktop::XConnection> conn{desktop::XConnection::open()};
     std::vector<std::pair<HWND, std::weak_ptr<TFrameSurface>>> frames;
     xcb_atom_t wmProtocols = XCB_ATOM_NONE, wmDelete = XCB_ATOM_NONE;
@@ -126,6 +127,48 @@ struct TVisDesktop::X {
         for (auto& [h, surface] : frames)
             if (h == hwnd) return surface.lock();
         return nullptr;
+    }
+    std::pair<HWND, std::shared_ptr<TFrameSurface>> frameOf(xcb_window_t window) {
+        for (auto& [h, weak] : frames) {
+            auto surface = weak.lock();
+            if (surface && surface->window() == window) return {h, surface};
+        }
+        return {nullptr, nullptr};
+    }
+
+    // What an X event means for a frame, if anything.
+    std::optional<std::pair<HWND, TFrameEvent>> frameEvent(const xcb_generic_event_t& event) {
+        const auto* raw = &event;
+        switch (event.response_type & 0x7f) {
+            case 0: {  // an error: only the loss of a frame matters
+                const auto* e = reinterpret_cast<const xcb_generic_error_t*>(raw);
+                if (e->error_code != XCB_WINDOW && e->error_code != XCB_DRAWABLE) return std::nullopt;
+                return destroyed(e->resource_id);
+            }
+            case XCB_DESTROY_NOTIFY:
+                return destroyed(reinterpret_cast<const xcb_destroy_notify_event_t*>(raw)->window);
+            case XCB_CONFIGURE_NOTIFY: {
+                auto [h, surface] =
+                    frameOf(reinterpret_cast<const xcb_configure_notify_event_t*>(raw)->window);
+                if (!surface || !surface->movedByUser()) return std::nullopt;
+                return std::pair{h, TFrameEvent::kMoved};
+            }
+            case XCB_CLIENT_MESSAGE: {
+                const auto* e = reinterpret_cast<const xcb_client_message_event_t*>(raw);
+                auto [h, surface] = frameOf(e->window);
+                if (!surface || e->type != wmProtocols || e->format != 32 || e->data.data32[0] != wmDelete)
+                    return std::nullopt;
+                return std::pair{h, TFrameEvent::kClosed};
+            }
+            default:
+                return std::nullopt;
+        }
+    }
+    std::optional<std::pair<HWND, TFrameEvent>> destroyed(xcb_window_t window) {
+        auto [h, surface] = frameOf(window);
+        if (!surface || surface->destroyed()) return std::nullopt;
+        surface->markDestroyed();
+        return std::pair{h, TFrameEvent::kDestroyed};
     }
 };
 
@@ -235,57 +278,11 @@ bool TVisDesktop::embedChild(HWND frame, HWND child) {
 std::vector<std::pair<HWND, TVisDesktop::TFrameEvent>> TVisDesktop::pump() {
     std::vector<std::pair<HWND, TFrameEvent>> events;
     if (!m_x->conn) return events;
-    xcb_connection_t* c = m_x->conn->get();
-    auto frameOfWindow = [&](xcb_window_t w) -> std::pair<HWND, std::shared_ptr<TFrameSurface>> {
-        for (auto& [h, weak] : m_x->frames) {
-            auto surface = weak.lock();
-            if (surface && surface->window() == w) return {h, surface};
-        }
-        return {nullptr, nullptr};
-    };
-    auto note = [&](HWND h, TFrameEvent e) {
-        const std::pair<HWND, TFrameEvent> item{h, e};
-        if (std::find(events.begin(), events.end(), item) == events.end()) events.push_back(item);
-    };
-    while (auto* raw = xcb_poll_for_event(c)) {
+    while (auto* raw = xcb_poll_for_event(m_x->conn->get())) {
         const std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(raw);
-        switch (event->response_type & 0x7f) {
-            case 0: {  // an error: only the loss of a frame matters
-                const auto* e = reinterpret_cast<const xcb_generic_error_t*>(raw);
-                auto [h, surface] = frameOfWindow(e->resource_id);
-                if (surface && (e->error_code == XCB_WINDOW || e->error_code == XCB_DRAWABLE) &&
-                    !surface->destroyed()) {
-                    surface->markDestroyed();
-                    note(h, TFrameEvent::kDestroyed);
-                }
-                break;
-            }
-            case XCB_CONFIGURE_NOTIFY: {
-                auto [h, surface] =
-                    frameOfWindow(reinterpret_cast<const xcb_configure_notify_event_t*>(raw)->window);
-                if (surface && surface->movedByUser()) note(h, TFrameEvent::kMoved);
-                break;
-            }
-            case XCB_CLIENT_MESSAGE: {
-                const auto* e = reinterpret_cast<const xcb_client_message_event_t*>(raw);
-                auto [h, surface] = frameOfWindow(e->window);
-                if (surface && e->type == m_x->wmProtocols && e->format == 32 &&
-                    e->data.data32[0] == m_x->wmDelete)
-                    note(h, TFrameEvent::kClosed);
-                break;
-            }
-            case XCB_DESTROY_NOTIFY: {
-                auto [h, surface] =
-                    frameOfWindow(reinterpret_cast<const xcb_destroy_notify_event_t*>(raw)->window);
-                if (surface && !surface->destroyed()) {
-                    surface->markDestroyed();
-                    note(h, TFrameEvent::kDestroyed);
-                }
-                break;
-            }
-            default:
-                break;
-        }
+        const auto happened = m_x->frameEvent(*raw);
+        if (happened && std::find(events.begin(), events.end(), *happened) == events.end())
+            events.push_back(*happened);
     }
     return events;
 }
