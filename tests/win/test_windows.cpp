@@ -12,8 +12,10 @@ using wintest::Recorder;
 
 namespace {
 
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables): read by a window procedure
 WNDPROC g_previous = nullptr;
 std::atomic<int> g_subclassCalls{0};
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 LRESULT subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     ++g_subclassCalls;
