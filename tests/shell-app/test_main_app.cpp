@@ -15,18 +15,11 @@
 
 #include "shell/UMainApp.h"
 #include "tests/engine/EngineTest.h"
+#include "tests/shell-app/AppTest.h"
 
 namespace {
 
-bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using quillet::test::waitFor;
 
 class MainApp : public ::testing::Test {
   protected:
@@ -38,12 +31,7 @@ class MainApp : public ::testing::Test {
         // program folder's resources.
         const char* folder = std::getenv("QUILLET_TEST_PROGRAM_FOLDER");
         const std::string bin = folder ? folder : QCoreApplication::applicationDirPath().toStdString();
-        TMainApp::TOptions o;
-        o.exeFolder = bin + "/";
-        o.folders.configWrite = o.folders.dataWrite = dir.path().toStdString();
-        o.folders.configRead = {o.folders.configWrite};
-        o.folders.dataRead = {o.folders.dataWrite, bin};
-        o.device = TVAVIVerovu::kNoSoundDevice;
+        TMainApp::TOptions o = quillet::test::TestAppOptions(bin, dir.path());
         o.hookStart = [this](HWND hwnd, int mode, int width, int height) {
             calls.push_back("HookStart");
             hookArgs = {mode, width, height};
