@@ -29,18 +29,14 @@
 #include "shell/SingleInstance.h"
 #include "shell/UMainApp.h"
 #include "tests/engine/EngineTest.h"
+#include "tests/shell-app/AppTest.h"
 
 namespace {
 
-bool waitFor(const std::function<bool()>& pred, int timeoutMs = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using quillet::test::waitFor;
+
+// Fifty later starts on a busy machine take a while.
+constexpr int kLong = 30000;
 
 const QString kLow = QStringLiteral(QUILLET_FIXTURES "/desktop/tone 440 (low).mp3");
 
@@ -50,13 +46,7 @@ class Desktop : public ::testing::Test {
         ASSERT_TRUE(dir.isValid());
         boxes = std::make_shared<quillet::win::RecordingMessageBoxPresenter>();
         quillet::win::setMessageBoxPresenter(boxes);
-        const std::string bin = QCoreApplication::applicationDirPath().toStdString();
-        TMainApp::TOptions o;
-        o.exeFolder = bin + "/";
-        o.folders.configWrite = o.folders.dataWrite = dir.path().toStdString();
-        o.folders.configRead = {o.folders.configWrite};
-        o.folders.dataRead = {o.folders.dataWrite, bin};
-        o.device = TVAVIVerovu::kNoSoundDevice;
+        TMainApp::TOptions o = quillet::test::TestAppOptions(dir.path());
         app = std::make_unique<TMainApp>(std::move(o));
         ASSERT_TRUE(app->FormCreate());
         queue = std::make_unique<TCommandQueue>([] { return quillet::win::MessageWaitDepth() == 0; });
@@ -134,7 +124,8 @@ TEST_P(Flood, FiftyLaterStartsAtOnceLoseNoName) {
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
     ASSERT_TRUE(waitFor(
-        [&] { return temporaryList().size() >= 50 && queue->Size() == 0 && instance->Pending() == 0; }));
+        [&] { return temporaryList().size() >= 50 && queue->Size() == 0 && instance->Pending() == 0; },
+        kLong));
     const std::vector<std::string> got = temporaryList();
     EXPECT_EQ(std::set<std::string>(got.begin(), got.end()), expected);
     EXPECT_EQ(got.size(), 50u);
@@ -157,7 +148,7 @@ TEST_F(Desktop, BusCallsWithWrongTypesOrAbsurdValuesAreRefusedOrIgnored) {
             QDBusMessage::createMethodCall(TSingleInstance::kBusName, TMpris::kPath, iface, member);
         m.setArguments(args);
         QDBusPendingCall pending = client.asyncCall(m, 20000);
-        EXPECT_TRUE(waitFor([&] { return pending.isFinished(); }));
+        EXPECT_TRUE(waitFor([&] { return pending.isFinished(); }, kLong));
         return pending.reply();
     };
     const auto set = [&](const QString& name, const QVariant& value) {

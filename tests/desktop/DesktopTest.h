@@ -18,25 +18,9 @@
 #include <memory>
 
 #include "platform/desktop/X11.h"
+#include "tests/common/QtWait.h"
 
 namespace quillet::test {
-
-// Keeps Qt's (and the message layer's, when pumped by Qt) events flowing until
-// done() holds or timeoutMs passes; returns done().
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs) return done();
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-inline void settle(int ms) {
-    waitFor([] { return false; }, ms);
-}
 
 // A program the test starts and ends. Its standard input stays open until the
 // program is ended, so helpers that stop at end of input stop with the test.

@@ -16,6 +16,7 @@
 #include "shell/UMainApp.h"
 #include "shell/UPlayListWindow.h"
 #include "tests/playlist-window/WindowTest.h"
+#include "tests/shell-app/AppTest.h"
 
 namespace {
 
@@ -51,13 +52,7 @@ class PlayListEndToEnd : public ::testing::Test {
     void TearDown() override { quillet::win::setMessageBoxPresenter(nullptr); }
 
     std::unique_ptr<TMainApp> start() {
-        const std::string bin = QCoreApplication::applicationDirPath().toStdString();
-        TMainApp::TOptions o;
-        o.exeFolder = bin + "/";
-        o.folders.configWrite = o.folders.dataWrite = dir.path().toStdString();
-        o.folders.configRead = {o.folders.configWrite};
-        o.folders.dataRead = {o.folders.dataWrite, bin};
-        o.device = TVAVIVerovu::kNoSoundDevice;
+        TMainApp::TOptions o = quillet::test::TestAppOptions(dir.path());
         auto app = std::make_unique<TMainApp>(std::move(o));
         EXPECT_TRUE(app->FormCreate());
         app->FormShow();
@@ -161,13 +156,7 @@ TEST_F(PlayListEndToEnd, DamagedPlaylistIsReportedOnceTheMiniWindowShows) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(damaged.data(), qint64(damaged.size()));
     }
-    const std::string bin = QCoreApplication::applicationDirPath().toStdString();
-    TMainApp::TOptions o;
-    o.exeFolder = bin + "/";
-    o.folders.configWrite = o.folders.dataWrite = dir.path().toStdString();
-    o.folders.configRead = {o.folders.configWrite};
-    o.folders.dataRead = {o.folders.dataWrite, bin};
-    o.device = TVAVIVerovu::kNoSoundDevice;
+    TMainApp::TOptions o = quillet::test::TestAppOptions(dir.path());
     TMainApp app(std::move(o));
     bool shownFirst = false;
     ASSERT_TRUE(app.FormCreate());

@@ -11,6 +11,7 @@
 
 #include "playlist/window/UProperties.h"
 #include "tests/playlist-window/WindowTest.h"
+#include "tests/shell/ScreenCompare.h"
 
 namespace {
 
@@ -31,44 +32,15 @@ class PlayListScreens : public WindowTest {
 
     QRgb rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
-    // The window as the X server shows it, once two grabs in a row agree.
+    // The window as the X server shows it, once the picture has settled and
+    // the window is drawn over the backdrop.
     QImage shot() {
         window.show();
         window.raise();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-        QImage last;
-        for (int i = 0; i < 100; ++i) {
-            QTest::qWait(30);
-            const QImage image = QGuiApplication::primaryScreen()
-                                     ->grabWindow(0, 40, 40, window.width(), window.height())
-                                     .toImage()
-                                     .convertToFormat(QImage::Format_RGB32);
-            if (image == last && rgb(image, window.width() / 2, 5) != kBackdrop) return image;
-            last = image;
-        }
-        return last;
-    }
-
-    // Every channel within 8, at most 1 % of the pixels off by more.
-    void compare(const QImage& image, const std::string& name) {
-        const QString path =
-            QString::fromStdString(std::string(QUILLET_FIXTURES) + "/screens/" + name + ".png");
-        if (qEnvironmentVariableIsSet("QUILLET_UPDATE_SCREENS")) {
-            ASSERT_TRUE(image.save(path));
-            return;
-        }
-        const QImage reference = QImage(path).convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(reference.isNull()) << path.toStdString();
-        ASSERT_EQ(image.size(), reference.size());
-        int off = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb a = image.pixel(x, y), b = reference.pixel(x, y);
-                if (std::abs(qRed(a) - qRed(b)) > 8 || std::abs(qGreen(a) - qGreen(b)) > 8 ||
-                    std::abs(qBlue(a) - qBlue(b)) > 8)
-                    ++off;
-            }
-        EXPECT_LE(off, image.width() * image.height() / 100) << name;
+        return SettledScreenGrab(QRect(40, 40, window.width(), window.height()), [this](const QImage& image) {
+            return rgb(image, window.width() / 2, 5) != kBackdrop;
+        });
     }
 
     QString role(const QWidget& w) {
@@ -92,7 +64,7 @@ TEST_F(PlayListScreens, EmptyList) {
               window.Colors().selected & 0xFFFFFF);  // row 0 selected
     EXPECT_EQ(rgb(image, names.x() + names.width() - 2, names.y() + 24),
               window.Colors().bkgnd & 0xFFFFFF);  // row 1, odd
-    compare(image, "playlist-empty");
+    CompareWithReference(image, "playlist-empty");
 }
 
 TEST_F(PlayListScreens, ThirtyItemsOneCurrent) {
@@ -104,7 +76,7 @@ TEST_F(PlayListScreens, ThirtyItemsOneCurrent) {
     const QImage image = shot();
     ASSERT_EQ(image.size(), QSize(420, 199));
     EXPECT_TRUE(window.ListBar().isVisible());
-    compare(image, "playlist-30");
+    CompareWithReference(image, "playlist-30");
 }
 
 TEST_F(PlayListScreens, WindowsCarryTheirRoles) {

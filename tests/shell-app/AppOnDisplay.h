@@ -15,6 +15,7 @@
 #include "platform/hook/Hook.h"
 #include "shell/UMainApp.h"
 #include "tests/desktop/DesktopTest.h"
+#include "tests/shell-app/AppTest.h"
 
 namespace apptest {
 
@@ -31,13 +32,7 @@ class AppOnDisplay : public ::testing::Test {
         ASSERT_NE(x, nullptr);
         boxes = std::make_shared<quillet::win::RecordingMessageBoxPresenter>();
         quillet::win::setMessageBoxPresenter(boxes);
-        const std::string bin = QCoreApplication::applicationDirPath().toStdString();
-        TMainApp::TOptions o;
-        o.exeFolder = bin + "/";
-        o.folders.configWrite = o.folders.dataWrite = dir.path().toStdString();
-        o.folders.configRead = {o.folders.configWrite};
-        o.folders.dataRead = {o.folders.dataWrite, bin};
-        o.device = device();
+        TMainApp::TOptions o = quillet::test::TestAppOptions(dir.path(), device());
         o.desktop = desktop.get();
         o.hookStart = [](HWND hwnd, int mode, int width, int height) {
             HookStart(hwnd, mode, width, height);

@@ -9,10 +9,12 @@
 #include <QScreen>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
-// The screen's picture of `rect` once it has settled: two grabs in a row alike.
-inline QImage SettledScreenGrab(const QRect& rect) {
+// The screen's picture of `rect` once it has settled: two grabs in a row
+// alike, and `drawn` (when given) true of it.
+inline QImage SettledScreenGrab(const QRect& rect, const std::function<bool(const QImage&)>& drawn = {}) {
     QImage last;
     for (int i = 0; i < 100; ++i) {
         QTest::qWait(30);
@@ -20,7 +22,7 @@ inline QImage SettledScreenGrab(const QRect& rect) {
                                  ->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height())
                                  .toImage()
                                  .convertToFormat(QImage::Format_RGB32);
-        if (!last.isNull() && image == last) return image;
+        if (!last.isNull() && image == last && (!drawn || drawn(image))) return image;
         last = image;
     }
     return last;

@@ -11,6 +11,7 @@
 
 #include "shell/UMain.h"
 #include "shell/USkin.h"
+#include "tests/shell/ScreenCompare.h"
 #include "tests/shell/SkinTestUtil.h"
 
 namespace {
@@ -50,43 +51,12 @@ class MiniScreens : public ::testing::Test {
         form->DrawSpectrum(bands);
     }
 
-    // The window as the X server shows it, once the picture has settled:
-    // two grabs in a row alike and the strip drawn over the backdrop.
+    // The window as the X server shows it, once the picture has settled and
+    // the strip is drawn over the backdrop.
     QImage shot() {
-        QImage last;
-        for (int i = 0; i < 100; ++i) {
-            QTest::qWait(30);
-            const QImage image = QGuiApplication::primaryScreen()
-                                     ->grabWindow(0, kAt.x(), kAt.y(), form->width(), form->height())
-                                     .toImage()
-                                     .convertToFormat(QImage::Format_RGB32);
-            if (image == last && Rgb(image, 2, form->height() / 2) != kBackdrop) return image;
-            last = image;
-        }
-        return last;
-    }
-
-    // Compares with the reference image: every channel within 8, and at most
-    // 1 % of the pixels off by more.
-    void compare(const QImage& image, const std::string& name) {
-        const QString path =
-            QString::fromStdString(std::string(QUILLET_FIXTURES) + "/screens/" + name + ".png");
-        if (qEnvironmentVariableIsSet("QUILLET_UPDATE_SCREENS")) {
-            ASSERT_TRUE(image.save(path));
-            return;
-        }
-        const QImage reference(path);
-        ASSERT_FALSE(reference.isNull()) << path.toStdString();
-        ASSERT_EQ(image.size(), reference.convertToFormat(QImage::Format_RGB32).size());
-        int off = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb a = image.pixel(x, y), b = reference.pixel(x, y);
-                if (std::abs(qRed(a) - qRed(b)) > 8 || std::abs(qGreen(a) - qGreen(b)) > 8 ||
-                    std::abs(qBlue(a) - qBlue(b)) > 8)
-                    ++off;
-            }
-        EXPECT_LE(off, image.width() * image.height() / 100) << name;
+        return SettledScreenGrab(QRect(kAt, form->size()), [this](const QImage& image) {
+            return Rgb(image, 2, form->height() / 2) != kBackdrop;
+        });
     }
 
     TempDir dir;
@@ -111,7 +81,7 @@ TEST_F(MiniScreens, BuiltinSkinInEverySpectrumMode) {
         EXPECT_EQ(Rgb(image, 0, 29), kBackdrop);
         EXPECT_NE(Rgb(image, 1, 15), kBackdrop);
         EXPECT_EQ(Rgb(image, 1, 15), Rgb(form->Background(), 1, 15));
-        compare(image, "builtin-mode" + std::to_string(mode));
+        CompareWithReference(image, "builtin-mode" + std::to_string(mode));
     }
 }
 
@@ -121,7 +91,7 @@ TEST_F(MiniScreens, PaperSkin) {
     const QImage image = shot();
     EXPECT_EQ(Rgb(image, 0, 0), kBackdrop);
     EXPECT_NE(Rgb(image, 2, 14), kBackdrop);
-    compare(image, "paper-mode0");
+    CompareWithReference(image, "paper-mode0");
 }
 
 TEST_F(MiniScreens, WindowCarriesTheProgramsIdentity) {
