@@ -12,7 +12,8 @@ namespace {
 
 template <class T>
 struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
+    // xcb replies are malloc'd.
+    void operator()(T* p) const { std::free(p); }  // NOLINT(cppcoreguidelines-owning-memory)
 };
 template <class T>
 using Reply = std::unique_ptr<T, FreeDeleter<T>>;
@@ -136,21 +137,21 @@ void XConnection::sync() {
         xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr));
 }
 
-namespace {
-
-bool isOwn(XConnection& x, xcb_window_t w, const OwnWindows& own) {
+bool IsOwnWindow(XConnection& x, xcb_window_t w, const OwnWindows& own) {
     if (own.windows.count(w)) return true;
     const auto pid = x.cardinals(w, x.atom("_NET_WM_PID"));
     const std::uint32_t ours = own.pid ? own.pid : static_cast<std::uint32_t>(getpid());
     return !pid.empty() && pid[0] == ours;
 }
 
+namespace {
+
 // Windows at depth 1..levels below top, ours and their subtrees left out.
 void collect(XConnection& x, xcb_window_t top, int levels, const OwnWindows& own,
              std::vector<xcb_window_t>& out) {
     if (levels == 0) return;
     for (xcb_window_t c : x.children(top)) {
-        if (isOwn(x, c, own)) continue;
+        if (IsOwnWindow(x, c, own)) continue;
         out.push_back(c);
         collect(x, c, levels - 1, own, out);
     }
@@ -214,7 +215,7 @@ std::optional<RECT> TrayIconsBox(XConnection& x, xcb_window_t panel, const OwnWi
     const xcb_atom_t xembed = x.atom("_XEMBED_INFO");
     std::optional<RECT> box;
     for (xcb_window_t child : x.children(panel)) {
-        if (isOwn(x, child, own) || !x.viewable(child)) continue;
+        if (IsOwnWindow(x, child, own) || !x.viewable(child)) continue;
         bool holdsIcon = x.hasProperty(child, xembed);
         if (!holdsIcon) {
             std::vector<xcb_window_t> below;

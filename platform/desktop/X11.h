@@ -74,6 +74,9 @@ struct OwnWindows {
     std::uint32_t pid = 0;  // 0: the calling process
 };
 
+// Whether w is one of those windows (listed, or carrying the process's id).
+bool IsOwnWindow(XConnection& x, xcb_window_t w, const OwnWindows& own);
+
 struct Taskbar {
     xcb_window_t window = XCB_NONE;
     // A window of class "Shell_TrayWnd" (its "TrayNotifyWnd" child in notify,

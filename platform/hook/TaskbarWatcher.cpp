@@ -94,6 +94,7 @@ void TaskbarWatcher::watch(xcb_window_t taskbar) {
     // to a tray's wrappers around its icons.
     const std::uint32_t panelMask[] = {XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY};
     xcb_change_window_attributes(m_x->get(), taskbar, XCB_CW_EVENT_MASK, panelMask);
+    m_watched = taskbar;
     const std::uint32_t childMask[] = {XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY};
     for (xcb_window_t child : m_x->children(taskbar)) {
         xcb_change_window_attributes(m_x->get(), child, XCB_CW_EVENT_MASK, childMask);
@@ -102,33 +103,52 @@ void TaskbarWatcher::watch(xcb_window_t taskbar) {
 }
 
 bool TaskbarWatcher::notice(const xcb_generic_event_t* e, xcb_window_t taskbar) {
-    const auto type = e->response_type & 0x7f;
-    if (type == XCB_DESTROY_NOTIFY) {
-        // The taskbar is gone and took the strip along. A panel started again
-        // at once may come back with the same window id and place, and look no
-        // different: the strip must be placed again anyway.
-        const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(e);
-        return taskbar != XCB_NONE && destroyed->window == taskbar;
+    switch (e->response_type & 0x7f) {
+        case XCB_DESTROY_NOTIFY: {
+            // The taskbar, or whatever window took our strip in, is gone and
+            // took the strip along. The strip must be placed again even when
+            // the desktop looks as before: a panel started again at once may
+            // come back with the same window id and place, and a panel can
+            // come and go between two looks.
+            const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(e);
+            if (destroyed->window == m_stripHost)
+                m_stripHost = XCB_NONE;
+            else if (taskbar == XCB_NONE || destroyed->window != taskbar)
+                return false;
+            return true;
+        }
+        case XCB_REPARENT_NOTIFY: {
+            // Our strip leaving the root for another window (docking).
+            const auto* moved = reinterpret_cast<const xcb_reparent_notify_event_t*>(e);
+            if (moved->event == m_x->root() && moved->parent != m_x->root() &&
+                desktop::IsOwnWindow(*m_x, moved->window, {}))
+                m_stripHost = moved->parent;
+            return false;
+        }
+        case XCB_CREATE_NOTIFY: {
+            // A panel that starts creates its window first and says what it is
+            // (a dock, its struts) in properties afterwards: watch a new
+            // top-level window's properties, or the last event may come before
+            // it is a panel.
+            const auto* created = reinterpret_cast<const xcb_create_notify_event_t*>(e);
+            if (created->parent != m_x->root() || created->window == m_watched) return false;
+            const std::uint32_t mask[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
+            xcb_change_window_attributes(m_x->get(), created->window, XCB_CW_EVENT_MASK, mask);
+            xcb_flush(m_x->get());
+            return false;
+        }
+        default:
+            return false;
     }
-    if (type != XCB_CREATE_NOTIFY) return false;
-    // A panel that starts creates its window first and says what it is (a
-    // dock, its struts) in properties afterwards: watch a new top-level
-    // window's properties, or the last event may come before it is a panel.
-    const auto* created = reinterpret_cast<const xcb_create_notify_event_t*>(e);
-    if (created->parent != m_x->root()) return false;
-    const std::uint32_t mask[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_change_window_attributes(m_x->get(), created->window, XCB_CW_EVENT_MASK, mask);
-    xcb_flush(m_x->get());
-    return false;
 }
 
-int TaskbarWatcher::drainEvents(bool queuedOnly, xcb_window_t taskbar, bool& taskbarDestroyed) {
+int TaskbarWatcher::drainEvents(bool queuedOnly, xcb_window_t taskbar, bool& mustPlace) {
     int count = 0;
     xcb_connection_t* c = m_x->get();
     while (const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e{
         queuedOnly ? xcb_poll_for_queued_event(c) : xcb_poll_for_event(c), &std::free}) {
         ++count;
-        if (notice(e.get(), taskbar)) taskbarDestroyed = true;
+        if (notice(e.get(), taskbar)) mustPlace = true;
     }
     return count;
 }
@@ -159,13 +179,13 @@ void TaskbarWatcher::run() {
     std::optional<Clock::time_point> due = Clock::now() + kFirstLook;
     // The first look always places: the desktop may have changed since the
     // program placed the strip itself (a panel gone before we looked).
-    bool first = true;
+    bool always = true;
     bool force = false;
     while (!m_stop) {
         const xcb_window_t taskbar = reported ? reported->taskbar : XCB_NONE;
         // Events read while waiting for a reply sit in xcb's queue, where
         // poll() does not see them: take them first.
-        int events = drainEvents(true, taskbar, force);
+        int events = drainEvents(true, taskbar, always);
         if (events > 0 && !due) due = Clock::now() + kSettle;
         const bool resized = waitForEvents(due);
         if (m_stop) break;
@@ -173,13 +193,13 @@ void TaskbarWatcher::run() {
             force = true;
             due = Clock::now();
         }
-        events += drainEvents(false, taskbar, force);
+        events += drainEvents(false, taskbar, always);
         if (xcb_connection_has_error(m_x->get())) break;  // the X server went away
         if (events > 0 && !due) due = Clock::now() + kSettle;
         if (!due || Clock::now() < *due) continue;
         due.reset();
-        reported = lookAndPlace(reported, first, force);
-        first = false;
+        reported = lookAndPlace(reported, always, force);
+        always = false;
         force = false;
     }
 }

@@ -49,12 +49,12 @@ class TaskbarWatcher {
     std::optional<State> lookAndPlace(const std::optional<State>& reported, bool always, bool force);
     void watch(xcb_window_t taskbar);
     // Follows what an event tells beyond "something changed"; true when the
-    // taskbar window given was destroyed.
+    // strip must be placed whatever the desktop looks like next: the taskbar
+    // given, or the window that took the strip in, was destroyed.
     bool notice(const xcb_generic_event_t* e, xcb_window_t taskbar);
     // Takes the events waiting (only those xcb has read already, or also the
-    // socket's); returns how many; taskbarDestroyed is set when one says the
-    // taskbar given was destroyed.
-    int drainEvents(bool queuedOnly, xcb_window_t taskbar, bool& taskbarDestroyed);
+    // socket's); returns how many; mustPlace is set as notice() says.
+    int drainEvents(bool queuedOnly, xcb_window_t taskbar, bool& mustPlace);
     // Sleeps until an event, a wake-up or the time due; true when the wake-up
     // was a resize of the strip.
     bool waitForEvents(std::optional<std::chrono::steady_clock::time_point> due);
@@ -65,6 +65,9 @@ class TaskbarWatcher {
     int m_wake[2] = {-1, -1};  // a pipe: stop and resize requests
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_resized{false};
+    // Read and written on the watcher's thread only.
+    xcb_window_t m_watched = XCB_NONE;    // the taskbar whose events are selected
+    xcb_window_t m_stripHost = XCB_NONE;  // the window our strip was last moved into
 };
 
 }  // namespace quillet::hook
