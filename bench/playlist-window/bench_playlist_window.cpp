@@ -80,17 +80,27 @@ std::string bigPlaylist() {
     return xml + "</group2></playlist>";
 }
 
-void SwitchToBigListAndPage(benchmark::State& state) {
+// The window shown over the big playlist, in the plain skin.
+struct BigListWindow {
     NoDialogs dialogs;
     NoEngine engine;
-    TPlayListModel model("/nonexistent/playlist.xml", dialogs, engine);
-    if (!model.LoadPlaylistsFromText(bigPlaylist())) {
+    TPlayListModel model{"/nonexistent/playlist.xml", dialogs, engine};
+    bool loaded = model.LoadPlaylistsFromText(bigPlaylist());
+    TFPlayList window{model};
+    BigListWindow() {
+        window.ApplyPlaylistSkin(plainSkin(), nullptr);
+        window.show();
+    }
+};
+
+void SwitchToBigListAndPage(benchmark::State& state) {
+    BigListWindow rig;
+    if (!rig.loaded) {
         state.SkipWithError("playlist not loaded");
         return;
     }
-    TFPlayList window(model);
-    window.ApplyPlaylistSkin(plainSkin(), nullptr);
-    window.show();
+    TPlayListModel& model = rig.model;
+    TFPlayList& window = rig.window;
     QCoreApplication::processEvents();
     double worstPageMs = 0, allPagesMs = 0;
     std::size_t pages = 0;
@@ -120,17 +130,13 @@ void SwitchToBigListAndPage(benchmark::State& state) {
 BENCHMARK(SwitchToBigListAndPage)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void PageByPage(benchmark::State& state) {
-    NoDialogs dialogs;
-    NoEngine engine;
-    TPlayListModel model("/nonexistent/playlist.xml", dialogs, engine);
-    if (!model.LoadPlaylistsFromText(bigPlaylist())) {
+    BigListWindow rig;
+    if (!rig.loaded) {
         state.SkipWithError("playlist not loaded");
         return;
     }
-    TFPlayList window(model);
-    window.ApplyPlaylistSkin(plainSkin(), nullptr);
-    window.show();
-    model.ListsSelectCell(2);
+    TFPlayList& window = rig.window;
+    rig.model.ListsSelectCell(2);
     QCoreApplication::processEvents();
     std::size_t top = 0;
     const std::size_t page = std::size_t(window.List().VisibleRows());
@@ -152,7 +158,7 @@ void AddThousandFiles(benchmark::State& state) {
     }
     NoDialogs dialogs;
     for (int i = 0; i < 1000; ++i) {
-        const QString source = sources[i % sources.size()];
+        const QString& source = sources[i % sources.size()];
         const QString link = dir.filePath(QStringLiteral("%1-%2").arg(i, 4, 10, QChar('0')).arg(source));
         QFile::link(fixtures.filePath(source), link);
         dialogs.files.push_back(link.toStdString());
